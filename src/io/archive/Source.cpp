@@ -1,0 +1,129 @@
+#include "io/archive/Source.h"
+
+#include "io/archive/TextConv.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Qla {
+
+namespace {
+constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
+}
+
+MemorySource::MemorySource(const void* data, size_t size) {
+    if (data != nullptr && size > 0) {
+        size = std::min<size_t>(size, kMaxSize);
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        data_.assign(bytes, bytes + size);
+    }
+}
+
+MemorySource::MemorySource(std::vector<uint8_t> data) : data_(std::move(data)) {
+    if (data_.size() > kMaxSize) data_.resize(kMaxSize);
+}
+
+void MemorySource::close() {
+    data_.clear();
+    data_.shrink_to_fit();
+    position_ = 0;
+}
+
+uint32_t MemorySource::getSize() const { return static_cast<uint32_t>(data_.size()); }
+
+bool MemorySource::seek(uint32_t position) {
+    if (position >= data_.size()) return false;
+    position_ = position;
+    return true;
+}
+
+uint32_t MemorySource::read(void* buffer, uint32_t count) {
+    if (buffer == nullptr || count == 0 || position_ >= data_.size()) return 0;
+    const uint32_t n = std::min<uint32_t>(count, static_cast<uint32_t>(data_.size()) - position_);
+    std::memcpy(buffer, data_.data() + position_, n);
+    position_ += n;
+    return n;
+}
+
+FileSource::~FileSource() { close(); }
+
+bool FileSource::open(const std::u16string& path) { return openNative(utf16ToUtf8(path)); }
+
+bool FileSource::openNative(const std::string& path) {
+    close();
+    if (path.empty()) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    // Offsets inside an archive are 32-bit: bytes past 4 GiB are unreachable.
+    size_ = static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), kMaxSize));
+    position_ = 0;
+    buffer_.resize(kBufferSize);
+    bufferStart_ = 0;
+    bufferFill_ = 0;
+    return true;
+}
+
+void FileSource::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    size_ = 0;
+    position_ = 0;
+    bufferFill_ = 0;
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+}
+
+bool FileSource::seek(uint32_t position) {
+    if (!isOpen() || position >= size_) return false;
+    position_ = position;
+    return true;
+}
+
+uint32_t FileSource::read(void* buffer, uint32_t count) {
+    if (!isOpen() || buffer == nullptr || count == 0 || position_ >= size_) return 0;
+    count = std::min(count, size_ - position_);
+    auto* out = static_cast<uint8_t*>(buffer);
+    uint32_t done = 0;
+    while (done < count) {
+        const uint64_t pos = position_;
+        if (pos >= bufferStart_ && pos < bufferStart_ + bufferFill_) {
+            const size_t at = static_cast<size_t>(pos - bufferStart_);
+            const size_t n = std::min<size_t>(bufferFill_ - at, count - done);
+            std::memcpy(out + done, buffer_.data() + at, n);
+            done += static_cast<uint32_t>(n);
+            position_ += static_cast<uint32_t>(n);
+            continue;
+        }
+        const uint32_t left = count - done;
+        if (left >= kBufferSize) {
+            // Large reads go straight into the caller's buffer.
+            const ssize_t got = ::pread(fd_, out + done, left, static_cast<off_t>(pos));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += static_cast<uint32_t>(got);
+            position_ += static_cast<uint32_t>(got);
+            continue;
+        }
+        ssize_t got;
+        do {
+            got = ::pread(fd_, buffer_.data(), kBufferSize, static_cast<off_t>(pos));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) break;
+        bufferStart_ = pos;
+        bufferFill_ = static_cast<size_t>(got);
+    }
+    return done;
+}
+
+}  // namespace Qla

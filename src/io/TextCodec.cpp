@@ -1,0 +1,178 @@
+#include "io/TextCodec.h"
+
+#include "io/Cp932.h"
+#include "io/Utf8.h"
+
+namespace QlIO {
+
+using namespace Core;
+
+namespace {
+
+void appendCodePoint(std::u16string& out, uint32_t cp)
+{
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+// Decodes Shift-JIS; invalid bytes become `replacement`, or fail when it is 0.
+bool decodeSjis(const uint8_t* bytes, size_t length, std::u16string& out, char16_t replacement)
+{
+    out.clear();
+    out.reserve(length);
+    for (size_t i = 0; i < length;) {
+        const int32_t s = Cp932::kSingle[bytes[i]];
+        if (s >= 0) {
+            out.push_back(static_cast<char16_t>(s));
+            ++i;
+            continue;
+        }
+        if (s == Cp932::kLead && i + 1 < length) {
+            const char16_t unit = Cp932::pair(bytes[i], bytes[i + 1]);
+            if (unit != 0) {
+                out.push_back(unit);
+                i += 2;
+                continue;
+            }
+            const uint8_t trail = bytes[i + 1];
+            if (replacement != 0 && trail >= 0x40 && trail <= 0xFC && trail != 0x7F) {
+                // A well-formed pair without a character is one unknown character.
+                out.push_back(replacement);
+                i += 2;
+                continue;
+            }
+        }
+        if (replacement == 0) {
+            out.clear();
+            return false;
+        }
+        out.push_back(replacement);
+        ++i;
+    }
+    return true;
+}
+
+bool encodeSjis(std::u16string_view text, std::string& out, bool strict)
+{
+    out.clear();
+    out.reserve(text.size() * 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        int32_t code = strict ? Cp932::encodeRoundTrip(text[i]) : Cp932::encode(text[i]);
+        if (code < 0) {
+            if (strict) {
+                out.clear();
+                return false;
+            }
+            if (Utf8::isHighSurrogate(text[i]) && i + 1 < text.size() && Utf8::isLowSurrogate(text[i + 1]))
+                ++i;
+            code = '?';
+        }
+        if (code >= 0x100)
+            out.push_back(static_cast<char>(code >> 8));
+        out.push_back(static_cast<char>(code & 0xFF));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string toUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t cp = text[i];
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        if (Utf8::isHighSurrogate(text[i]) && i + 1 < text.size() && Utf8::isLowSurrogate(text[i + 1])) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        uint8_t bytes[4];
+        const int n = Utf8::encodeOne(cp, bytes);
+        out.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
+    }
+    return out;
+}
+
+std::u16string fromUtf8(std::string_view bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    for (size_t i = 0; i < bytes.size();) {
+        uint32_t cp = 0;
+        const int n = Utf8::decodeOne(p + i, bytes.size() - i, cp);
+        if (n <= 0) {
+            out.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
+        appendCodePoint(out, cp);
+        i += static_cast<size_t>(n);
+    }
+    return out;
+}
+
+bool fromUtf8Strict(std::string_view bytes, std::u16string& out)
+{
+    out.clear();
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    for (size_t i = 0; i < bytes.size();) {
+        uint32_t cp = 0;
+        const int n = Utf8::decodeOne(p + i, bytes.size() - i, cp);
+        if (n <= 0) {
+            out.clear();
+            return false;
+        }
+        appendCodePoint(out, cp);
+        i += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::u16string decodeShiftJis(const uint8_t* bytes, size_t length)
+{
+    std::u16string out;
+    if (bytes != nullptr)
+        decodeSjis(bytes, length, out, u'\u30FB');
+    return out;
+}
+
+std::u16string decodeShiftJis(std::string_view bytes)
+{
+    return decodeShiftJis(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+bool decodeShiftJisStrict(const uint8_t* bytes, size_t length, std::u16string& out)
+{
+    if (bytes == nullptr) {
+        out.clear();
+        return length == 0;
+    }
+    return decodeSjis(bytes, length, out, 0);
+}
+
+std::string encodeShiftJis(std::u16string_view text)
+{
+    std::string out;
+    encodeSjis(text, out, false);
+    return out;
+}
+
+bool encodeShiftJisStrict(std::u16string_view text, std::string& out)
+{
+    return encodeSjis(text, out, true);
+}
+
+} // namespace QlIO

@@ -54,7 +54,13 @@ FileSource::~FileSource() { close(); }
 
 bool FileSource::open(const std::u16string& path) { return openNative(utf16ToUtf8(path)); }
 
-bool FileSource::openNative(const std::string& path) {
+bool FileSource::openNative(const std::string& path) { return openFile(path, 0, false, 0); }
+
+bool FileSource::openRange(const std::string& path, uint64_t offset, uint32_t size) {
+    return openFile(path, offset, true, size);
+}
+
+bool FileSource::openFile(const std::string& path, uint64_t offset, bool ranged, uint32_t size) {
     close();
     if (path.empty()) return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -64,9 +70,15 @@ bool FileSource::openNative(const std::string& path) {
         ::close(fd);
         return false;
     }
+    const auto fileSize = static_cast<uint64_t>(st.st_size);
+    if (ranged && (offset > fileSize || size > fileSize - offset)) {
+        ::close(fd);
+        return false;
+    }
     fd_ = fd;
+    base_ = offset;
     // Offsets inside an archive are 32-bit: bytes past 4 GiB are unreachable.
-    size_ = static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), kMaxSize));
+    size_ = ranged ? size : static_cast<uint32_t>(std::min<uint64_t>(fileSize, kMaxSize));
     position_ = 0;
     buffer_.resize(kBufferSize);
     bufferStart_ = 0;
@@ -77,6 +89,7 @@ bool FileSource::openNative(const std::string& path) {
 void FileSource::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    base_ = 0;
     size_ = 0;
     position_ = 0;
     bufferFill_ = 0;
@@ -108,7 +121,7 @@ uint32_t FileSource::read(void* buffer, uint32_t count) {
         const uint32_t left = count - done;
         if (left >= kBufferSize) {
             // Large reads go straight into the caller's buffer.
-            const ssize_t got = ::pread(fd_, out + done, left, static_cast<off_t>(pos));
+            const ssize_t got = ::pread(fd_, out + done, left, static_cast<off_t>(base_ + pos));
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
             done += static_cast<uint32_t>(got);
@@ -117,7 +130,8 @@ uint32_t FileSource::read(void* buffer, uint32_t count) {
         }
         ssize_t got;
         do {
-            got = ::pread(fd_, buffer_.data(), kBufferSize, static_cast<off_t>(pos));
+            got = ::pread(fd_, buffer_.data(), std::min<uint64_t>(kBufferSize, size_ - pos),
+                          static_cast<off_t>(base_ + pos));
         } while (got < 0 && errno == EINTR);
         if (got <= 0) break;
         bufferStart_ = pos;

@@ -49,6 +49,10 @@ public:
     // Opens a path given as UTF-16 (passed to the OS as UTF-8).
     bool open(const std::u16string& path);
     bool openNative(const std::string& path);
+    // Presents the bytes [offset, offset + size) of a file as the whole
+    // source (an archive embedded in a larger file). Fails when the range
+    // does not lie inside the file.
+    bool openRange(const std::string& path, uint64_t offset, uint32_t size);
     bool isOpen() const { return fd_ >= 0; }
 
     void close() override;
@@ -58,8 +62,11 @@ public:
     uint32_t read(void* buffer, uint32_t count) override;
 
 private:
+    bool openFile(const std::string& path, uint64_t offset, bool ranged, uint32_t size);
+
     static constexpr size_t kBufferSize = 64 * 1024;
     int fd_ = -1;
+    uint64_t base_ = 0;      // file offset of the source's first byte
     uint32_t size_ = 0;      // file size, capped at the largest u32
     uint32_t position_ = 0;  // logical read position
     std::vector<uint8_t> buffer_;

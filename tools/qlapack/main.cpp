@@ -1,0 +1,300 @@
+// qlapack: the archive packer.
+//
+//   qlapack pack OUT.qla DIR [--password P]
+//   qlapack list ARCHIVE [--password P]
+//   qlapack extract ARCHIVE OUTDIR [--password P]
+//   qlapack verify ARCHIVE [--password P]
+//   qlapack link RUNTIME ARCHIVE OUT
+//
+// Messages go to standard error; list and verify print their findings on
+// standard output. The exit code is 0 on success, 1 on failure, 2 on bad usage.
+#include "io/archive/ArchiveReader.h"
+#include "io/archive/ArchiveWriter.h"
+#include "io/archive/Check.h"
+#include "io/archive/Format.h"
+#include "io/archive/LinkedBlock.h"
+#include "io/archive/TextConv.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: qlapack pack OUT.qla DIR [--password P]\n"
+    "       qlapack list ARCHIVE [--password P]\n"
+    "       qlapack extract ARCHIVE OUTDIR [--password P]\n"
+    "       qlapack verify ARCHIVE [--password P]\n"
+    "       qlapack link RUNTIME ARCHIVE OUT\n"
+    "The password defaults to the runtime's own.\n";
+
+int usage() {
+    std::cerr << kUsage;
+    return 2;
+}
+
+int fail(const std::string& message) {
+    std::cerr << "qlapack: " << message << '\n';
+    return 1;
+}
+
+// Collects the entries below `root` in a stable order: each directory's
+// children sorted by name, a directory before its contents.
+bool collect(const fs::path& root, const fs::path& dir, const fs::path& skip, Qla::ArchiveWriter& writer,
+             std::string* error) {
+    std::vector<fs::directory_entry> children;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) children.push_back(*it);
+    if (ec) {
+        *error = "cannot list " + dir.string() + ": " + ec.message();
+        return false;
+    }
+    std::sort(children.begin(), children.end(),
+              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    for (const auto& child : children) {
+        const fs::path path = child.path();
+        if (!skip.empty() && fs::equivalent(path, skip, ec)) continue;
+        if (path.filename().string().find('\\') != std::string::npos) {
+            *error = "cannot store '" + path.string() + "': '\\' separates folders inside an archive (rename it)";
+            return false;
+        }
+        std::u16string relative = Qla::utf8ToUtf16(path.lexically_relative(root).generic_string());
+        std::replace(relative.begin(), relative.end(), u'/', u'\\');
+        const auto name = Qla::encodeEntryName(relative);
+        if (!name) {
+            *error = "cannot store '" + path.string() +
+                     "': its name has characters that Shift-JIS cannot encode (rename it)";
+            return false;
+        }
+        // Directories are followed only when real, so a link cannot loop.
+        const fs::file_status linkStatus = child.symlink_status(ec);
+        const fs::file_status status = child.status(ec);
+        if (fs::is_directory(linkStatus)) {
+            writer.addDirectory(*name);
+            if (!collect(root, path, skip, writer, error)) return false;
+        } else if (fs::is_regular_file(status)) {
+            const auto size = fs::file_size(path, ec);
+            if (ec) {
+                *error = "cannot read " + path.string() + ": " + ec.message();
+                return false;
+            }
+            writer.addFileFromDisk(*name, path, size);
+        } else {
+            std::cerr << "qlapack: skipping " << path.string() << " (not a regular file or directory)\n";
+        }
+    }
+    return true;
+}
+
+int pack(const fs::path& out, const fs::path& dir, const std::string& password) {
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return fail(dir.string() + " is not a directory");
+    Qla::ArchiveWriter writer(password);
+    std::string error;
+    if (!collect(dir, dir, fs::exists(out, ec) ? out : fs::path(), writer, &error)) return fail(error);
+    if (!writer.writeFile(out, &error)) return fail(error);
+    std::cerr << "qlapack: packed " << writer.count() << " entries into " << out.string() << '\n';
+    return 0;
+}
+
+std::shared_ptr<Qla::ArchiveReader> openArchive(const fs::path& path, const std::string& password,
+                                                std::string* error) {
+    auto source = std::make_shared<Qla::FileSource>();
+    if (!source->openNative(path.string())) {
+        *error = "cannot open " + path.string();
+        return nullptr;
+    }
+    auto reader = std::make_shared<Qla::ArchiveReader>();
+    if (!reader->open(source, password)) {
+        Qla::FileSource probe;
+        probe.openNative(path.string());
+        *error = path.string() + ": " + Qla::checkArchive(probe, password).reason;
+        return nullptr;
+    }
+    return reader;
+}
+
+int list(const fs::path& archive, const std::string& password) {
+    std::string error;
+    auto reader = openArchive(archive, password, &error);
+    if (!reader) return fail(error);
+    for (const auto& name : reader->getNames()) {
+        const char* kind = reader->isDirectory(name) ? "dir " : reader->isFile(name) ? "file" : "??? ";
+        std::cout << kind << ' ' << reader->getSize(name) << '\t' << Qla::utf16ToUtf8(name) << '\n';
+    }
+    return 0;
+}
+
+int verify(const fs::path& archive, const std::string& password) {
+    Qla::FileSource source;
+    if (!source.openNative(archive.string())) return fail("cannot open " + archive.string());
+    const Qla::CheckResult result = Qla::checkArchive(source, password);
+    if (!result.ok) return fail(archive.string() + ": " + result.reason);
+    std::cout << archive.string() << ": ok, " << result.records << " records\n";
+    return 0;
+}
+
+// The relative path an entry name is extracted to, or nothing when the name
+// would leave the output folder (absolute, a drive prefix, or a '..' part).
+std::optional<fs::path> safeRelativePath(const std::u16string& name) {
+    std::string utf8 = Qla::utf16ToUtf8(name);
+    std::replace(utf8.begin(), utf8.end(), '\\', '/');
+    if (utf8.empty() || utf8.front() == '/') return std::nullopt;
+    if (utf8.size() >= 2 && utf8[1] == ':') return std::nullopt;
+    fs::path result;
+    size_t start = 0;
+    while (start <= utf8.size()) {
+        size_t end = utf8.find('/', start);
+        if (end == std::string::npos) end = utf8.size();
+        const std::string part = utf8.substr(start, end - start);
+        if (part == "..") return std::nullopt;
+        if (!part.empty() && part != ".") result /= part;
+        start = end + 1;
+    }
+    if (result.empty()) return std::nullopt;
+    return result;
+}
+
+int extract(const fs::path& archive, const fs::path& outDir, const std::string& password) {
+    std::string error;
+    auto reader = openArchive(archive, password, &error);
+    if (!reader) return fail(error);
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (!fs::is_directory(outDir, ec)) return fail("cannot create " + outDir.string());
+    int status = 0;
+    size_t written = 0;
+    for (const auto& name : reader->getNames()) {
+        const std::string shown = Qla::utf16ToUtf8(name);
+        const auto relative = safeRelativePath(name);
+        if (!relative) {
+            status = fail("refusing '" + shown + "': the name would leave " + outDir.string());
+            continue;
+        }
+        const fs::path target = outDir / *relative;
+        if (reader->isDirectory(name)) {
+            fs::create_directories(target, ec);
+            if (!fs::is_directory(target, ec)) status = fail("cannot create " + target.string());
+            continue;
+        }
+        if (!reader->isFile(name)) {
+            status = fail("skipping '" + shown + "': unknown entry type");
+            continue;
+        }
+        std::vector<uint8_t> data;
+        if (reader->getSize(name) > 0) {
+            data = reader->readAll(name);
+            if (data.empty()) {
+                status = fail("cannot read the data of '" + shown + "' (damaged archive)");
+                continue;
+            }
+        }
+        fs::create_directories(target.parent_path(), ec);
+        if (fs::is_symlink(fs::symlink_status(target, ec))) fs::remove(target, ec);
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        out.close();
+        if (!out) {
+            status = fail("cannot write " + target.string());
+            continue;
+        }
+        ++written;
+    }
+    std::cerr << "qlapack: extracted " << written << " files into " << outDir.string() << '\n';
+    return status;
+}
+
+bool readWhole(const fs::path& path, std::vector<char>& data) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+int link(const fs::path& runtime, const fs::path& archive, const fs::path& out) {
+    std::vector<char> exe;
+    std::vector<char> block;
+    if (!readWhole(runtime, exe)) return fail("cannot read " + runtime.string());
+    if (!readWhole(archive, block)) return fail("cannot read " + archive.string());
+    {
+        Qla::MemorySource source(block.data(), block.size());
+        const Qla::CheckResult check = Qla::checkArchive(source, std::string(Qla::kDefaultPassword));
+        if (!check.ok)
+            return fail(archive.string() + " cannot be linked (the runtime opens its block with its own password): " +
+                        check.reason);
+    }
+    // A runtime that already carries a block at its end is linked anew
+    // without it, so relinking never accumulates old blocks.
+    if (const auto old = Qla::findLinkedBlock(runtime.string());
+        old && static_cast<uint64_t>(old->offset) + old->size + Qla::kTrailerSize == exe.size()) {
+        exe.resize(old->offset);
+    }
+    if (exe.size() + block.size() > 0xFFFFFFFFull)
+        return fail("runtime and archive together exceed 4 GiB, the largest a linked block can address");
+    const auto trailer = Qla::makeTrailer(static_cast<uint32_t>(exe.size()), static_cast<uint32_t>(block.size()));
+
+    fs::path tmp = out;
+    tmp += ".partial";
+    {
+        std::ofstream o(tmp, std::ios::binary | std::ios::trunc);
+        o.write(exe.data(), static_cast<std::streamsize>(exe.size()));
+        o.write(block.data(), static_cast<std::streamsize>(block.size()));
+        o.write(reinterpret_cast<const char*>(trailer.data()), trailer.size());
+        o.close();
+        if (!o) {
+            std::error_code ec;
+            fs::remove(tmp, ec);
+            return fail("cannot write " + out.string());
+        }
+    }
+    std::error_code ec;
+    fs::permissions(tmp, fs::status(runtime, ec).permissions(), ec);
+    fs::rename(tmp, out, ec);
+    if (ec) {
+        fs::remove(tmp, ec);
+        return fail("cannot write " + out.string());
+    }
+    std::cerr << "qlapack: linked " << block.size() << " bytes of " << archive.string() << " onto "
+              << out.string() << '\n';
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string password(Qla::kDefaultPassword);
+    std::vector<std::string> positional;
+    bool passwordGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--password") {
+            if (i + 1 >= args.size() || passwordGiven) return usage();
+            password = args[++i];
+            passwordGiven = true;
+        } else if (args[i] == "-h" || args[i] == "--help") {
+            std::cout << kUsage;
+            return 0;
+        } else if (args[i].size() > 1 && args[i][0] == '-' && args[i] != "-") {
+            return usage();
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.empty()) return usage();
+    const std::string command = positional[0];
+    const size_t n = positional.size() - 1;
+    if (command == "pack" && n == 2) return pack(positional[1], positional[2], password);
+    if (command == "list" && n == 1) return list(positional[1], password);
+    if (command == "extract" && n == 2) return extract(positional[1], positional[2], password);
+    if (command == "verify" && n == 1) return verify(positional[1], password);
+    if (command == "link" && n == 3 && !passwordGiven) return link(positional[1], positional[2], positional[3]);
+    return usage();
+}

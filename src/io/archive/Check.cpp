@@ -23,7 +23,7 @@ CheckResult checkArchive(ISource& source, const std::string& password) {
         } else if (rec.next > size) {
             problem = at(rec.position) + "next-record offset " + std::to_string(rec.next) +
                       " lies past the end of the file";
-        } else if (decodeEntryName(rec.rawName).find(u'\uFFFD') != std::u16string::npos) {
+        } else if (!isValidEntryName(rec.rawName)) {
             problem = at(rec.position) + "entry name is not valid Shift-JIS";
         } else if (rec.rawName.empty()) {
             problem = at(rec.position) + "entry name is empty";

@@ -7,9 +7,11 @@
 
 namespace Qla {
 
-// Decodes an entry name stored in Shift-JIS. Never fails: a byte sequence
-// that is not valid Shift-JIS becomes U+FFFD for each offending byte.
+// Decodes an entry name stored in Shift-JIS. Never fails: a byte or pair
+// that is not a Shift-JIS character becomes U+30FB (katakana middle dot).
 std::u16string decodeEntryName(std::string_view bytes);
+// True when the stored name is valid Shift-JIS throughout.
+bool isValidEntryName(std::string_view bytes);
 
 // Encodes a name to Shift-JIS for storing in an archive. Returns nothing when
 // a character has no Shift-JIS form (a name is never stored garbled).

@@ -361,7 +361,9 @@ TEST(EntryNames, ShiftJisNamesConvertBothWays) {
     EXPECT_EQ(decodeEntryName("\xB1"), u"ｱ");  // half-width katakana
     EXPECT_FALSE(encodeEntryName(u"emoji😀").has_value());
     EXPECT_FALSE(encodeEntryName(u"Ελληνικά é").has_value());
-    // Broken bytes decode to replacement characters rather than vanishing.
-    EXPECT_EQ(decodeEntryName("a\x81"), u"a\uFFFD");
-    EXPECT_EQ(decodeEntryName("\x81\x20z"), u"\uFFFD z");
+    // Broken bytes decode to a visible mark rather than vanishing.
+    EXPECT_EQ(decodeEntryName("a\x81"), u"a\u30FB");
+    EXPECT_FALSE(isValidEntryName("a\x81"));
+    EXPECT_TRUE(isValidEntryName("\x89\xE6"));
+    EXPECT_FALSE(encodeEntryName(std::u16string(u"a\0b", 3)).has_value());
 }

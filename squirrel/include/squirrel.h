@@ -59,7 +59,7 @@ typedef char16_t SQChar;
 
 /* serialised closures: end-of-stream marker and stream tag */
 #define SQUIRREL_EOB 0
-#define SQ_BYTECODE_STREAM_TAG 0xFAFA
+#define SQ_BYTECODE_STREAM_TAG 0xFAFA /* sq_writeclosure output starts with these 2 bytes */
 
 /* sq_setparamscheck: nparamscheck value meaning "typemask decides" */
 #define SQ_MATCHTYPEMASKSTRING (-99999)

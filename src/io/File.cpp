@@ -1,0 +1,371 @@
+#include "io/File.h"
+
+#include "io/FileStream.h"
+#include "io/Path.h"
+#include "io/TextCodec.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <limits>
+
+namespace QlIO::Core {
+
+namespace {
+
+constexpr int64_t kTicksPerSecond = 10'000'000;
+constexpr int64_t kEpochDifferenceSeconds = 11'644'473'600; // 1601-01-01 to 1970-01-01
+
+int64_t utcOffsetAt(int64_t unixSeconds)
+{
+    const time_t t = static_cast<time_t>(unixSeconds);
+    struct tm local{};
+    if (localtime_r(&t, &local) == nullptr)
+        return 0;
+    return local.tm_gmtoff;
+}
+
+int64_t floorDiv(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0)))
+        --q;
+    return q;
+}
+
+bool statPath(const std::string& native, struct stat& st)
+{
+    return !native.empty() && ::stat(native.c_str(), &st) == 0;
+}
+
+std::u16string joinPath(std::u16string_view directory, std::u16string_view name)
+{
+    std::u16string out(directory);
+    if (out.empty() || out.back() != u'/')
+        out += u'/';
+    out += name;
+    return out;
+}
+
+bool equalFolded(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (foldCase(a[i]) != foldCase(b[i]))
+            return false;
+    return true;
+}
+
+bool lessFolded(const std::u16string& a, const std::u16string& b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const char16_t x = foldCase(a[i]);
+        const char16_t y = foldCase(b[i]);
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
+// Names in a directory, without "." and "..", in the system's order.
+std::vector<std::string> listDirectory(const std::string& native)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(native.c_str());
+    if (dir == nullptr)
+        return names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    closedir(dir);
+    return names;
+}
+
+// For a '/'-rooted absolute path that does not exist as written, looks each
+// missing component up again without regard to case. Components after the
+// first one that cannot be found are kept as given (so a new file lands in
+// the existing folder whatever case the script used for it).
+std::u16string resolveCase(const std::u16string& path)
+{
+    struct stat st{};
+    if (::lstat(toUtf8(path).c_str(), &st) == 0)
+        return path;
+    std::u16string resolved;
+    size_t i = 1;
+    bool found = true;
+    while (i <= path.size()) {
+        size_t j = path.find(u'/', i);
+        if (j == std::u16string::npos)
+            j = path.size();
+        const std::u16string_view part = std::u16string_view(path).substr(i, j - i);
+        const std::u16string candidate = joinPath(resolved.empty() ? u"/" : resolved, part);
+        if (found && ::lstat(toUtf8(candidate).c_str(), &st) != 0) {
+            found = false;
+            std::u16string best;
+            for (const std::string& name : listDirectory(resolved.empty() ? "/" : toUtf8(resolved))) {
+                const std::u16string wide = fromUtf8(name);
+                if (equalFolded(wide, part) && (best.empty() || lessFolded(wide, best)))
+                    best = wide;
+            }
+            if (!best.empty()) {
+                resolved = joinPath(resolved.empty() ? u"/" : resolved, best);
+                found = true;
+                i = j + 1;
+                continue;
+            }
+        }
+        resolved = candidate;
+        i = j + 1;
+    }
+    return resolved.empty() ? path : resolved;
+}
+
+} // namespace
+
+char16_t foldCase(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F) || (c >= 0xFF41 && c <= 0xFF5A))
+        return static_cast<char16_t>(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F)
+        return static_cast<char16_t>(c - 0x50);
+    if (c == 0xFF)
+        return 0x178;
+    // Latin Extended-A: upper and lower case alternate; which one comes first
+    // changes at U+0139 and U+0179.
+    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return static_cast<char16_t>(c & ~1u);
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return (c % 2 == 0) ? static_cast<char16_t>(c - 1) : c;
+    return c;
+}
+
+int64_t toLocalFileTime(int64_t unixSeconds, int64_t nanoseconds)
+{
+    const int64_t local = unixSeconds + utcOffsetAt(unixSeconds);
+    return (local + kEpochDifferenceSeconds) * kTicksPerSecond + nanoseconds / 100;
+}
+
+void fromLocalFileTime(int64_t fileTime, int64_t& unixSeconds, int64_t& nanoseconds)
+{
+    const int64_t localSeconds = floorDiv(fileTime, kTicksPerSecond) - kEpochDifferenceSeconds;
+    nanoseconds = (fileTime - floorDiv(fileTime, kTicksPerSecond) * kTicksPerSecond) * 100;
+    // The offset is the one in force at the moment meant; find it from a first guess.
+    const int64_t guess = localSeconds - utcOffsetAt(localSeconds);
+    unixSeconds = localSeconds - utcOffsetAt(guess);
+}
+
+File::File(std::u16string absolutePath)
+    : path_(std::move(absolutePath))
+    , native_(toUtf8(path_))
+{
+}
+
+std::shared_ptr<File> File::create(std::u16string_view path)
+{
+    if (path.empty())
+        return nullptr;
+    std::u16string absolute = getAbsolutePath(path);
+    if (absolute.empty())
+        return nullptr;
+    if (absolute[0] == u'/')
+        absolute = resolveCase(absolute);
+    return std::make_shared<File>(std::move(absolute));
+}
+
+bool File::exists()
+{
+    struct stat st{};
+    return statPath(native_, st);
+}
+
+bool File::isFile()
+{
+    struct stat st{};
+    return statPath(native_, st) && !S_ISDIR(st.st_mode);
+}
+
+bool File::isDirectory()
+{
+    struct stat st{};
+    return statPath(native_, st) && S_ISDIR(st.st_mode);
+}
+
+bool File::isHidden()
+{
+    const std::u16string name = getFileName(path_);
+    return !name.empty() && name[0] == u'.' && exists();
+}
+
+bool File::isReadOnly()
+{
+    struct stat st{};
+    if (!statPath(native_, st))
+        return false;
+    return (st.st_mode & 0222) == 0 || ::access(native_.c_str(), W_OK) != 0;
+}
+
+uint32_t File::getSize()
+{
+    struct stat st{};
+    if (!statPath(native_, st) || S_ISDIR(st.st_mode))
+        return 0;
+    const auto size = static_cast<uint64_t>(st.st_size);
+    return size > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
+                                                       : static_cast<uint32_t>(size);
+}
+
+bool File::setCreationTime(int64_t)
+{
+    return false;
+}
+
+int64_t File::getCreationTime()
+{
+#ifdef STATX_BTIME
+    struct statx stx{};
+    if (!native_.empty() && ::statx(AT_FDCWD, native_.c_str(), 0, STATX_BTIME, &stx) == 0 &&
+        (stx.stx_mask & STATX_BTIME))
+        return toLocalFileTime(stx.stx_btime.tv_sec, stx.stx_btime.tv_nsec);
+#endif
+    return 0;
+}
+
+int64_t File::getLastAccessTime()
+{
+    struct stat st{};
+    if (!statPath(native_, st))
+        return 0;
+    return toLocalFileTime(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+}
+
+int64_t File::getLastWriteTime()
+{
+    struct stat st{};
+    if (!statPath(native_, st))
+        return 0;
+    return toLocalFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+}
+
+bool File::setTime(int64_t time, bool access)
+{
+    if (!exists() || isReadOnly())
+        return false;
+    int64_t seconds = 0, nanoseconds = 0;
+    fromLocalFileTime(time, seconds, nanoseconds);
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1] = times[0];
+    struct timespec& target = access ? times[0] : times[1];
+    target.tv_sec = static_cast<time_t>(seconds);
+    target.tv_nsec = static_cast<long>(nanoseconds);
+    return ::utimensat(AT_FDCWD, native_.c_str(), times, 0) == 0;
+}
+
+bool File::setLastAccessTime(int64_t time)
+{
+    return setTime(time, true);
+}
+
+bool File::setLastWriteTime(int64_t time)
+{
+    return setTime(time, false);
+}
+
+bool File::remove()
+{
+    struct stat st{};
+    if (!statPath(native_, st))
+        return false;
+    return (S_ISDIR(st.st_mode) ? ::rmdir(native_.c_str()) : ::unlink(native_.c_str())) == 0;
+}
+
+bool File::makeFile()
+{
+    if (exists())
+        return isFile();
+    if (auto parent = getParent(); parent && !parent->makeDirectory())
+        return false;
+    const int fd = ::open(native_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool File::makeDirectory()
+{
+    if (exists())
+        return isDirectory();
+    if (auto parent = getParent(); parent && !parent->makeDirectory())
+        return false;
+    return !native_.empty() && (::mkdir(native_.c_str(), 0777) == 0 || (errno == EEXIST && isDirectory()));
+}
+
+std::shared_ptr<IIoStream> File::openIoStream(uint32_t options)
+{
+    auto stream = std::make_shared<FileStream>();
+    if (!stream->open(path_, FileStream::Read | FileStream::Write, options))
+        return nullptr;
+    return stream;
+}
+
+std::shared_ptr<IInputStream> File::openInputStream(uint32_t options)
+{
+    auto stream = std::make_shared<FileStream>();
+    if (!stream->open(path_, FileStream::Read, options))
+        return nullptr;
+    return stream;
+}
+
+std::shared_ptr<IOutputStream> File::openOutputStream(uint32_t options)
+{
+    auto stream = std::make_shared<FileStream>();
+    if (!stream->open(path_, FileStream::Write, options))
+        return nullptr;
+    return stream;
+}
+
+std::shared_ptr<IFile> File::getParent()
+{
+    std::u16string directory = getDirectoryPart(path_);
+    if (directory.empty())
+        return nullptr;
+    return std::make_shared<File>(std::move(directory));
+}
+
+std::vector<std::shared_ptr<IFile>> File::getChildren()
+{
+    std::vector<std::shared_ptr<IFile>> children;
+    if (!isDirectory())
+        return children;
+    std::vector<std::u16string> names;
+    for (const std::string& name : listDirectory(native_))
+        names.push_back(fromUtf8(name));
+    std::sort(names.begin(), names.end(), lessFolded);
+    children.reserve(names.size());
+    for (const auto& name : names)
+        children.push_back(std::make_shared<File>(joinPath(path_, name)));
+    return children;
+}
+
+std::shared_ptr<IFile> FileStorage::getFile(std::u16string_view path)
+{
+    return File::create(path);
+}
+
+} // namespace QlIO::Core

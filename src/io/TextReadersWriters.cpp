@@ -1,0 +1,222 @@
+#include "io/Factory.h"
+#include "io/StreamWriter.h"
+#include "io/StringReader.h"
+#include "io/StringWriter.h"
+#include "io/Utf8.h"
+
+#include <algorithm>
+
+namespace QlIO::Core {
+
+// StringReader
+
+std::u16string StringReader::read(uint32_t count)
+{
+    if (closed_)
+        return {};
+    const size_t n = std::min<size_t>(count, text_.size() - index_);
+    std::u16string out = text_.substr(index_, n);
+    index_ += n;
+    return out;
+}
+
+std::u16string StringReader::readLine()
+{
+    if (!canRead())
+        return {};
+    const size_t end = text_.find(u'\n', index_);
+    std::u16string line;
+    if (end == std::u16string::npos) {
+        line = text_.substr(index_);
+        index_ = text_.size();
+    } else {
+        line = text_.substr(index_, end - index_);
+        index_ = end + 1;
+    }
+    return line;
+}
+
+std::u16string StringReader::readToEnd()
+{
+    if (!canRead())
+        return {};
+    std::u16string out = text_.substr(index_);
+    index_ = text_.size();
+    return out;
+}
+
+std::vector<std::u16string> StringReader::readLines(uint32_t count)
+{
+    std::vector<std::u16string> lines;
+    while (lines.size() < count && canRead())
+        lines.push_back(readLine());
+    return lines;
+}
+
+std::vector<std::u16string> StringReader::readAllLines()
+{
+    std::vector<std::u16string> lines;
+    while (canRead())
+        lines.push_back(readLine());
+    return lines;
+}
+
+// StreamWriter
+
+StreamWriter::StreamWriter(std::shared_ptr<IOutputStream> stream, std::shared_ptr<IEncoder> encoder)
+    : stream_(std::move(stream))
+    , encoder_(std::move(encoder))
+{
+}
+
+bool StreamWriter::setEncoder(std::shared_ptr<IEncoder> encoder)
+{
+    if (!encoder)
+        return false;
+    encoder_ = std::move(encoder);
+    return true;
+}
+
+bool StreamWriter::put(const char16_t* units, uint32_t count)
+{
+    uint8_t bytes[8];
+    const uint32_t n = encoder_->encode(bytes, count == 1 ? 4 : sizeof bytes, units, count * 2);
+    // A character that does not fit whole is not written at all.
+    return n > 0 && stream_->getRemaining() >= n && stream_->write(bytes, n) == n;
+}
+
+uint32_t StreamWriter::write(char16_t character)
+{
+    if (!stream_->canWrite())
+        return 0;
+    if (character == u'\n') {
+        uint8_t cr[4], lf[4];
+        const char16_t crUnit = u'\r', lfUnit = u'\n';
+        const uint32_t crBytes = encoder_->encode(cr, sizeof cr, &crUnit, 2);
+        const uint32_t lfBytes = encoder_->encode(lf, sizeof lf, &lfUnit, 2);
+        if (crBytes == 0 || lfBytes == 0 || stream_->getRemaining() < crBytes + lfBytes)
+            return 0;
+        const bool ok = stream_->write(cr, crBytes) == crBytes && stream_->write(lf, lfBytes) == lfBytes;
+        return ok ? 1 : 0;
+    }
+    return put(&character, 1) ? 1 : 0;
+}
+
+uint32_t StreamWriter::write(std::u16string_view text, uint32_t count)
+{
+    if (count > text.size())
+        return 0;
+    uint32_t written = 0;
+    while (written < count) {
+        const char16_t unit = text[written];
+        if (Utf8::isHighSurrogate(unit) && written + 1 < count && Utf8::isLowSurrogate(text[written + 1])) {
+            if (!stream_->canWrite() || !put(text.data() + written, 2))
+                break;
+            written += 2;
+            continue;
+        }
+        if (write(unit) == 0)
+            break;
+        ++written;
+    }
+    return written;
+}
+
+uint32_t StreamWriter::write(std::u16string_view text)
+{
+    return write(text, static_cast<uint32_t>(text.size()));
+}
+
+uint32_t StreamWriter::writeLine(std::u16string_view text, uint32_t count)
+{
+    const uint32_t n = write(text, count);
+    return n + write(u'\n');
+}
+
+uint32_t StreamWriter::writeLine(std::u16string_view text)
+{
+    const uint32_t n = write(text);
+    return n + write(u'\n');
+}
+
+uint32_t StreamWriter::writeLine(char16_t character)
+{
+    const uint32_t n = write(character);
+    return n + write(u'\n');
+}
+
+uint32_t StreamWriter::writeLine()
+{
+    return write(u'\n');
+}
+
+// StringWriter
+
+uint32_t StringWriter::write(std::u16string_view text, uint32_t count)
+{
+    if (closed_)
+        return 0;
+    const size_t n = std::min<size_t>(count, text.size());
+    text_.append(text.substr(0, n));
+    return static_cast<uint32_t>(n);
+}
+
+uint32_t StringWriter::write(std::u16string_view text)
+{
+    return write(text, static_cast<uint32_t>(text.size()));
+}
+
+uint32_t StringWriter::write(char16_t character)
+{
+    if (closed_)
+        return 0;
+    text_.push_back(character);
+    return 1;
+}
+
+uint32_t StringWriter::writeLine(std::u16string_view text, uint32_t count)
+{
+    const uint32_t n = write(text, count);
+    return n + write(u'\n');
+}
+
+uint32_t StringWriter::writeLine(std::u16string_view text)
+{
+    const uint32_t n = write(text);
+    return n + write(u'\n');
+}
+
+uint32_t StringWriter::writeLine(char16_t character)
+{
+    const uint32_t n = write(character);
+    return n + write(u'\n');
+}
+
+uint32_t StringWriter::writeLine()
+{
+    return write(u'\n');
+}
+
+} // namespace QlIO::Core
+
+namespace QlIO {
+
+std::shared_ptr<IStreamWriter> createStreamWriter(std::shared_ptr<IOutputStream> stream,
+                                                  std::shared_ptr<IEncoder> encoder)
+{
+    if (!stream || !encoder)
+        return {};
+    return std::make_shared<Core::StreamWriter>(std::move(stream), std::move(encoder));
+}
+
+std::shared_ptr<IStringReader> createStringReader(std::u16string text)
+{
+    return std::make_shared<Core::StringReader>(std::move(text));
+}
+
+std::shared_ptr<IStringWriter> createStringWriter()
+{
+    return std::make_shared<Core::StringWriter>();
+}
+
+} // namespace QlIO

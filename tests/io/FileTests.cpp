@@ -1,0 +1,348 @@
+#include "TempDir.h"
+
+#include "io/Factory.h"
+#include "io/File.h"
+#include "io/FileManager.h"
+#include "io/MemoryStream.h"
+#include "io/Path.h"
+#include "io/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace QlIO;
+using QlIOTest::TempDirTest;
+
+namespace {
+
+std::u16string u16(const std::string& s) { return fromUtf8(s); }
+
+std::string readAllText(const std::shared_ptr<IInputStream>& stream)
+{
+    const auto bytes = stream->readAll();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Plain files below a fixed folder.
+class RootedStorage : public IFileStorage {
+public:
+    explicit RootedStorage(std::u16string root)
+        : root_(std::move(root))
+    {
+    }
+    std::shared_ptr<IFile> getFile(std::u16string_view path) override
+    {
+        if (path.empty())
+            return nullptr;
+        return Core::File::create(root_ + u"/" + std::u16string(path));
+    }
+
+private:
+    std::u16string root_;
+};
+
+// A read-only entry held in memory, as an archive presents its entries.
+class MemoryEntry : public IFile {
+public:
+    MemoryEntry(std::u16string path, std::string data)
+        : path_(std::move(path))
+        , data_(std::move(data))
+    {
+    }
+    bool exists() override { return true; }
+    bool isFile() override { return true; }
+    bool isDirectory() override { return false; }
+    bool isHidden() override { return false; }
+    bool isReadOnly() override { return true; }
+    std::u16string getPath() override { return path_; }
+    uint32_t getSize() override { return static_cast<uint32_t>(data_.size()); }
+    bool setCreationTime(int64_t) override { return false; }
+    int64_t getCreationTime() override { return 0; }
+    bool setLastAccessTime(int64_t) override { return false; }
+    int64_t getLastAccessTime() override { return 0; }
+    bool setLastWriteTime(int64_t) override { return false; }
+    int64_t getLastWriteTime() override { return 0; }
+    bool remove() override { return false; }
+    bool makeFile() override { return false; }
+    bool makeDirectory() override { return false; }
+    std::shared_ptr<IIoStream> openIoStream(uint32_t) override { return nullptr; }
+    std::shared_ptr<IInputStream> openInputStream(uint32_t) override
+    {
+        return createMemoryStream(reinterpret_cast<uint8_t*>(data_.data()), static_cast<uint32_t>(data_.size()));
+    }
+    std::shared_ptr<IOutputStream> openOutputStream(uint32_t) override { return nullptr; }
+    std::shared_ptr<IFile> getParent() override { return nullptr; }
+    std::vector<std::shared_ptr<IFile>> getChildren() override { return {}; }
+
+private:
+    std::u16string path_;
+    std::string data_;
+};
+
+class MemoryArchive : public IFileStorage {
+public:
+    void add(std::u16string name, std::string data) { entries_[name] = std::make_shared<MemoryEntry>(name, std::move(data)); }
+    std::shared_ptr<IFile> getFile(std::u16string_view path) override
+    {
+        auto it = entries_.find(std::u16string(path));
+        if (it != entries_.end())
+            return it->second;
+        return nullptr;
+    }
+
+private:
+    std::map<std::u16string, std::shared_ptr<MemoryEntry>> entries_;
+};
+
+} // namespace
+
+class FileManagerTest : public TempDirTest {
+};
+
+TEST_F(FileManagerTest, LowestPriorityNumberWins)
+{
+    writeFile("a/x.txt", "from a");
+    writeFile("b/x.txt", "from b");
+    writeFile("x.txt", "from default");
+    auto manager = createFileManager(createFileStorage());
+    ASSERT_TRUE(manager);
+    EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from default");
+    ASSERT_TRUE(manager->addStorage(10, std::make_shared<RootedStorage>(u16(root_ / "b"))));
+    EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from b");
+    auto a = std::make_shared<RootedStorage>(u16(root_ / "a"));
+    ASSERT_TRUE(manager->addStorage(2, a));
+    EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from a");
+    auto files = manager->getFiles(u"x.txt");
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0]->getPath(), u16(root_ / "a/x.txt"));
+    EXPECT_EQ(files[2]->getPath(), u16(root_ / "x.txt"));
+
+    manager->removeStorage(a);
+    EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from b");
+    // Adding at a used priority replaces the storage there.
+    ASSERT_TRUE(manager->addStorage(10, a));
+    EXPECT_EQ(manager->getFiles(u"x.txt").size(), 2u);
+    EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from a");
+    manager->clearStorages();
+    EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from default");
+    EXPECT_FALSE(manager->addStorage(1, nullptr));
+    EXPECT_FALSE(createFileManager(nullptr));
+}
+
+TEST_F(FileManagerTest, OutputGoesPastReadOnlyStorages)
+{
+    auto archive = std::make_shared<MemoryArchive>();
+    archive->add(u"save.dat", "packed");
+    auto manager = createFileManager(createFileStorage());
+    manager->addStorage(0, archive);
+
+    auto out = manager->openOutputStream(u"save.dat", 0);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->write(std::vector<uint8_t>{'n', 'e', 'w'}), 3u);
+    out->close();
+    EXPECT_EQ(readFile("save.dat"), "new");
+    // Reading still prefers the mounted archive.
+    EXPECT_EQ(readAllText(manager->openInputStream(u"save.dat", 0)), "packed");
+
+    // With only read-only candidates nothing can be opened for writing.
+    manager->setDefaultStorage(nullptr);
+    EXPECT_FALSE(manager->openOutputStream(u"save.dat", 0));
+    EXPECT_FALSE(manager->openIoStream(u"save.dat", 0));
+    EXPECT_TRUE(manager->openInputStream(u"save.dat", 0));
+}
+
+TEST_F(FileManagerTest, MissingPathGivesTheDefaultCandidateOnly)
+{
+    auto manager = createFileManager(createFileStorage());
+    manager->addStorage(0, std::make_shared<MemoryArchive>());
+    manager->addStorage(1, std::make_shared<RootedStorage>(u16(root_ / "nowhere")));
+    auto files = manager->getFiles(u"missing/file.txt");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_FALSE(files[0]->exists());
+    EXPECT_EQ(files[0]->getPath(), u16(root_ / "missing/file.txt"));
+    EXPECT_FALSE(manager->openInputStream(u"missing/file.txt", 0));
+    EXPECT_FALSE(manager->getFile(u""));
+}
+
+class FileTest : public TempDirTest {
+};
+
+TEST_F(FileTest, PathsAreAbsoluteWithForwardSlashes)
+{
+    auto storage = createFileStorage();
+    EXPECT_FALSE(storage->getFile(u""));
+    auto a = storage->getFile(u"dir/sub/");
+    auto b = storage->getFile(u"dir\\sub");
+    EXPECT_EQ(a->getPath(), u16(root_ / "dir/sub"));
+    EXPECT_EQ(a->getPath(), b->getPath());
+    EXPECT_EQ(storage->getFile(u"C:\\Game\\x")->getPath(), u"C:\\Game\\x");
+    EXPECT_EQ(a->getParent()->getPath(), u16(root_ / "dir"));
+    EXPECT_EQ(storage->getFile(u"/x")->getParent()->getPath(), u"/");
+    EXPECT_FALSE(storage->getFile(u"/")->getParent());
+}
+
+TEST_F(FileTest, MissingPathsResolveWithoutRegardToCase)
+{
+    writeFile("data/title.png", "png");
+    auto storage = createFileStorage();
+    auto file = storage->getFile(u"Data\\Title.PNG");
+    EXPECT_TRUE(file->exists());
+    EXPECT_EQ(file->getPath(), u16(root_ / "data/title.png"));
+    EXPECT_EQ(file->getSize(), 3u);
+    // An exact match wins over a case variant.
+    writeFile("data/Title.PNG", "exact");
+    EXPECT_EQ(storage->getFile(u"data/Title.PNG")->getSize(), 5u);
+    // A new file lands in the existing folder whatever case the path uses.
+    auto fresh = storage->getFile(u"DATA/new.txt");
+    EXPECT_EQ(fresh->getPath(), u16(root_ / "data/new.txt"));
+    EXPECT_TRUE(fresh->makeFile());
+    EXPECT_TRUE(std::filesystem::exists(root_ / "data/new.txt"));
+    // Accented letters fold too.
+    writeFile("\xC3\xA9t\xC3\xA9/a", "x");
+    EXPECT_TRUE(storage->getFile(u"\u00C9T\u00C9/A")->exists());
+}
+
+TEST_F(FileTest, JapaneseNamesReachTheDiskAsUtf8)
+{
+    auto storage = createFileStorage();
+    const std::u16string name = u"\u30BB\u30FC\u30D6/\u30C7\u30FC\u30BF\uFF11.txt";
+    auto file = storage->getFile(name);
+    ASSERT_TRUE(file->makeFile());
+    EXPECT_TRUE(std::filesystem::exists(root_ / toUtf8(name)));
+    auto out = file->openOutputStream(0);
+    ASSERT_TRUE(out);
+    out->write(std::vector<uint8_t>{1, 2, 3});
+    out->close();
+    EXPECT_EQ(file->getSize(), 3u);
+    auto children = storage->getFile(u"\u30BB\u30FC\u30D6")->getChildren();
+    ASSERT_EQ(children.size(), 1u);
+    EXPECT_EQ(getFileName(children[0]->getPath()), u"\u30C7\u30FC\u30BF\uFF11.txt");
+}
+
+TEST_F(FileTest, MakeRemoveAndKinds)
+{
+    auto storage = createFileStorage();
+    auto deep = storage->getFile(u"a/b/c/file.bin");
+    EXPECT_FALSE(deep->exists());
+    EXPECT_FALSE(deep->isReadOnly()); // a missing file is writable
+    EXPECT_TRUE(deep->makeFile());
+    EXPECT_TRUE(deep->isFile());
+    EXPECT_FALSE(deep->isDirectory());
+    EXPECT_TRUE(deep->makeFile()); // already a file
+    EXPECT_FALSE(deep->makeDirectory());
+    auto dir = storage->getFile(u"a/b");
+    EXPECT_TRUE(dir->isDirectory());
+    EXPECT_TRUE(dir->makeDirectory());
+    EXPECT_FALSE(dir->makeFile());
+    EXPECT_EQ(dir->getSize(), 0u);
+    EXPECT_FALSE(dir->remove()); // not empty
+    EXPECT_TRUE(deep->remove());
+    EXPECT_FALSE(deep->remove());
+    EXPECT_TRUE(storage->getFile(u"a/b/c")->remove());
+    EXPECT_FALSE(storage->getFile(u"a/b/c")->exists());
+}
+
+TEST_F(FileTest, HiddenAndReadOnly)
+{
+    writeFile(".config", "x");
+    writeFile("locked.txt", "x");
+    auto storage = createFileStorage();
+    EXPECT_TRUE(storage->getFile(u".config")->isHidden());
+    EXPECT_FALSE(storage->getFile(u"locked.txt")->isHidden());
+    EXPECT_FALSE(storage->getFile(u".missing")->isHidden());
+    auto locked = storage->getFile(u"locked.txt");
+    EXPECT_FALSE(locked->isReadOnly());
+    ASSERT_EQ(chmod((root_ / "locked.txt").c_str(), 0444), 0);
+    EXPECT_TRUE(locked->isReadOnly());
+    EXPECT_FALSE(locked->setLastWriteTime(locked->getLastWriteTime()));
+    // The manager will not write over it.
+    auto manager = createFileManager(storage);
+    EXPECT_FALSE(manager->openOutputStream(u"locked.txt", 0));
+}
+
+TEST_F(FileTest, ChildrenAreSortedWithoutDotEntries)
+{
+    writeFile("d/b.txt", "");
+    writeFile("d/A.txt", "");
+    writeFile("d/c/x", "");
+    auto storage = createFileStorage();
+    auto children = storage->getFile(u"d")->getChildren();
+    ASSERT_EQ(children.size(), 3u);
+    EXPECT_EQ(getFileName(children[0]->getPath()), u"A.txt");
+    EXPECT_EQ(getFileName(children[1]->getPath()), u"b.txt");
+    EXPECT_EQ(getFileName(children[2]->getPath()), u"c");
+    EXPECT_TRUE(children[2]->isDirectory());
+    EXPECT_TRUE(storage->getFile(u"d/b.txt")->getChildren().empty());
+    EXPECT_TRUE(storage->getFile(u"missing")->getChildren().empty());
+}
+
+namespace {
+
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* tz)
+    {
+        if (const char* old = std::getenv("TZ")) {
+            had_ = true;
+            old_ = old;
+        }
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        if (had_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool had_ = false;
+    std::string old_;
+};
+
+} // namespace
+
+TEST(FileTime, LocalFileTimeConversion)
+{
+    constexpr int64_t kUnixEpoch = 116444736000000000; // 1970-01-01 in 100 ns ticks since 1601
+    {
+        ScopedTimeZone utc("UTC0");
+        EXPECT_EQ(Core::toLocalFileTime(0, 0), kUnixEpoch);
+        EXPECT_EQ(Core::toLocalFileTime(1, 500), kUnixEpoch + 10'000'000 + 5);
+    }
+    ScopedTimeZone japan("JST-9");
+    EXPECT_EQ(Core::toLocalFileTime(0, 0), kUnixEpoch + 9 * 3600 * 10'000'000LL);
+    int64_t seconds = 0, nanoseconds = 0;
+    Core::fromLocalFileTime(kUnixEpoch + 9 * 3600 * 10'000'000LL + 1234567, seconds, nanoseconds);
+    EXPECT_EQ(seconds, 0);
+    EXPECT_EQ(nanoseconds, 123456700);
+    // Before 1970 too.
+    Core::fromLocalFileTime(Core::toLocalFileTime(-86400 * 400, 100), seconds, nanoseconds);
+    EXPECT_EQ(seconds, -86400 * 400);
+    EXPECT_EQ(nanoseconds, 100);
+}
+
+TEST_F(FileTest, TimesRoundTrip)
+{
+    writeFile("t.txt", "x");
+    auto file = createFileStorage()->getFile(u"t.txt");
+    const int64_t when = Core::toLocalFileTime(1'500'000'000, 123'456'700);
+    EXPECT_TRUE(file->setLastWriteTime(when));
+    EXPECT_EQ(file->getLastWriteTime(), when);
+    EXPECT_TRUE(file->setLastAccessTime(when + 10'000'000));
+    EXPECT_EQ(file->getLastAccessTime(), when + 10'000'000);
+    EXPECT_EQ(file->getLastWriteTime(), when); // untouched
+    EXPECT_FALSE(file->setCreationTime(when));
+    auto missing = createFileStorage()->getFile(u"none");
+    EXPECT_FALSE(missing->setLastWriteTime(when));
+    EXPECT_EQ(missing->getLastWriteTime(), 0);
+    EXPECT_EQ(missing->getCreationTime(), 0);
+}

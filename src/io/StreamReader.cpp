@@ -6,6 +6,7 @@
 #include "io/Utf8.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace QlIO::Core {
 
@@ -115,6 +116,63 @@ inline int32_t StreamReader::nextUnit()
     return nextUnitSlow();
 }
 
+void StreamReader::appendRun(std::u16string& text, bool stopAtLf)
+{
+    if (hasPending_ || hasPushBack_ || fast_ == Fast::None)
+        return;
+    const char16_t lf = stopAtLf ? u'\n' : u'\r';
+    char16_t chunk[512];
+    uint32_t n = 0;
+    uint32_t i = index_;
+    const uint32_t fill = fill_;
+    const uint8_t* const b = buffer_;
+    for (;;) {
+        if (n == std::size(chunk)) {
+            text.append(chunk, n);
+            n = 0;
+        }
+        if (i >= fill)
+            break;
+        char16_t unit;
+        uint32_t length;
+        if (fast_ == Fast::ShiftJis) {
+            const int32_t s = Cp932::kSingle[b[i]];
+            if (s >= 0) {
+                unit = static_cast<char16_t>(s);
+                length = 1;
+            } else if (s == Cp932::kLead && i + 1 < fill && (unit = Cp932::pair(b[i], b[i + 1])) != 0) {
+                length = 2;
+            } else {
+                break;
+            }
+        } else if (fast_ == Fast::Utf8) {
+            if (b[i] < 0x80) {
+                unit = b[i];
+                length = 1;
+            } else {
+                uint32_t cp = 0;
+                const int l = Utf8::decodeOne(b + i, fill - i, cp);
+                if (l <= 0 || cp >= 0x10000)
+                    break;
+                unit = static_cast<char16_t>(cp);
+                length = static_cast<uint32_t>(l);
+            }
+        } else {
+            if (i + 1 >= fill)
+                break;
+            unit = fast_ == Fast::Utf16LE ? static_cast<char16_t>(b[i] | (b[i + 1] << 8))
+                                          : static_cast<char16_t>((b[i] << 8) | b[i + 1]);
+            length = 2;
+        }
+        if (unit == u'\r' || unit == lf)
+            break;
+        chunk[n++] = unit;
+        i += length;
+    }
+    text.append(chunk, n);
+    index_ = i;
+}
+
 int32_t StreamReader::nextUnitSlow()
 {
     if (!canRead())
@@ -175,6 +233,7 @@ std::u16string StreamReader::readLine()
 {
     std::u16string line;
     for (;;) {
+        appendRun(line, true);
         const int32_t unit = read();
         if (unit < 0 || unit == u'\n')
             break;
@@ -189,6 +248,7 @@ std::u16string StreamReader::readToEnd()
     const uint32_t available = stream_->getAvailable();
     text.reserve(std::min<uint32_t>(available, 1u << 28) + (fill_ - index_));
     for (;;) {
+        appendRun(text, false);
         const int32_t unit = read();
         if (unit < 0)
             break;

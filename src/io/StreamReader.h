@@ -38,6 +38,10 @@ private:
     enum class Fast { None, ShiftJis, Utf8, Utf16LE, Utf16BE };
 
     int32_t nextUnit();
+    // Appends characters decoded straight from the buffer while whole ones are
+    // there, stopping before CR, before LF when stopAtLf, and before anything
+    // else the direct path does not take; read() handles what follows.
+    void appendRun(std::u16string& text, bool stopAtLf);
     int32_t nextUnitSlow();
     bool refill();
 

@@ -174,6 +174,16 @@ TEST(StreamReader, FastPathMatchesTheGeneralPath)
             ++lines;
         }
         EXPECT_GT(lines, 10);
+        Source fast2(text), slow2(text);
+        a = reader(fast2, make());
+        b = reader(slow2, std::make_shared<Opaque>(make()));
+        size_t total = 0;
+        while (a->canRead() || b->canRead()) {
+            const std::u16string part = a->readToEnd();
+            ASSERT_EQ(part, b->readToEnd());
+            total += part.size();
+        }
+        EXPECT_GT(total, 1000u);
     }
 }
 

@@ -7,7 +7,11 @@
 
 namespace sqstd {
 
-Blob::Blob(SQInteger size) : data_(size_t(size > 0 ? size : 0), 0) {}
+Blob::Blob(SQInteger size) : data_(size_t(size > 0 ? size : 0), 0)
+{
+    // keep a real buffer even when empty, so Data() is never null
+    data_.reserve(data_.size() + 1);
+}
 
 SQInteger Blob::Read(void *buffer, SQInteger size)
 {
@@ -285,7 +289,7 @@ SQUserPointer sqstd_createblob(HSQUIRRELVM v, SQInteger size)
     if (SQ_SUCCEEDED(sq_call(v, 2, SQTrue, SQFalse))) {
         sq_remove(v, -2); // the class
         Blob *b = selfBlob(v, -1);
-        if (b) return b->Data() ? b->Data() : reinterpret_cast<SQUserPointer>(b);
+        if (b) return b->Data();
     }
     sq_settop(v, top);
     return nullptr;

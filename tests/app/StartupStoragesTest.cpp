@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -141,7 +142,7 @@ TEST_F(GameFolder, SamePriorityArchivesOccupyOneSlot) {
 TEST_F(GameFolder, LinkedBlockComesFirst) {
     spill(game_ / "a.txt", "loose");
     spill(game_ / "0.qla", archive({{"a.txt", "zero"}, {"z.txt", "zero"}}));
-    const fs::path exe = linkedExe(archive({{"a.txt", "linked"}, {"dir\\in.txt", "inside"}}));
+    const fs::path exe = linkedExe(archive({{"a.txt", "linked"}, {"dir\\in.txt", "inside"}, {"save.dat", "packed"}}));
     auto fm = createStartupFileManager(u16(game_), u16(exe));
     ASSERT_TRUE(fm);
     EXPECT_EQ(readVia(fm, u"a.txt"), "linked");
@@ -149,13 +150,13 @@ TEST_F(GameFolder, LinkedBlockComesFirst) {
     EXPECT_EQ(readVia(fm, u"z.txt"), "zero");
 
     // Writing a name that exists only in an archive creates a loose file.
-    auto out = fm->openOutputStream(u"dir/in.txt", 0);
+    auto out = fm->openOutputStream(u"save.dat", 0);
     ASSERT_TRUE(out);
     const std::string text = "written";
     out->write(reinterpret_cast<const uint8_t*>(text.data()), static_cast<uint32_t>(text.size()));
     out->close();
-    EXPECT_EQ(slurp(game_ / "dir" / "in.txt"), "written");
-    EXPECT_EQ(readVia(fm, u"dir/in.txt"), "inside");  // the linked block still comes first
+    EXPECT_EQ(slurp(game_ / "save.dat"), "written");
+    EXPECT_EQ(readVia(fm, u"save.dat"), "packed");  // the linked block still comes first
 }
 
 TEST_F(GameFolder, LinkedBlockFoundOnlyWithAnIntactTrailer) {

@@ -84,13 +84,6 @@ TEST(ArchiveReader, RoundTripsEntriesWithEveryKindOfPassword) {
     }
 }
 
-TEST(ArchiveReader, EmptyPasswordStoresBlocksAsIs) {
-    auto bytes = sampleArchive("");
-    EXPECT_EQ(std::string(bytes.begin() + kBannerOffset, bytes.begin() + kBannerOffset + 19), "Morvek Archive File");
-    const std::string all(bytes.begin(), bytes.end());
-    EXPECT_NE(all.find("Hello, archive"), std::string::npos);
-}
-
 TEST(ArchiveReader, HeaderDamageAndWrongPasswordFailTheOpen) {
     auto good = sampleArchive("vinqatol");
     EXPECT_FALSE(openBytes(good, "vinqatoL"));
@@ -157,17 +150,6 @@ TEST(ArchiveReader, LaterRecordWithTheSameNameReplacesTheEarlierOne) {
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->getCount(), 1u);
     EXPECT_EQ(str(reader->readAll(u"X.TXT")), "third");
-}
-
-TEST(ArchiveReader, TypesOtherThanFileAndDirectoryAreNeither) {
-    RawArchive raw("p");
-    raw.addRecord({7, "odd", 0, 0});
-    raw.terminate();
-    auto reader = openBytes(raw.bytes(), "p");
-    ASSERT_TRUE(reader);
-    EXPECT_TRUE(reader->exists(u"odd"));
-    EXPECT_FALSE(reader->isFile(u"odd"));
-    EXPECT_FALSE(reader->isDirectory(u"odd"));
 }
 
 TEST(ArchiveReader, UnseekableNextOffsetContinuesAfterTheRecord) {
@@ -286,15 +268,6 @@ TEST(ArchiveReader, EveryFlippedByteLeavesAUsableOrRefusedArchive) {
     }
 }
 
-TEST(ArchiveReader, CloseKeepsTheTableButStopsReading) {
-    auto reader = openBytes(sampleArchive("k"), "k");
-    ASSERT_TRUE(reader);
-    reader->close();
-    EXPECT_EQ(reader->getCount(), 5u);
-    EXPECT_TRUE(reader->isFile(u"data\\hello.txt"));
-    EXPECT_TRUE(reader->readAll(u"data\\hello.txt").empty());
-}
-
 TEST(ArchiveReader, ReadsFromAFileSource) {
     const auto path = std::filesystem::temp_directory_path() / "ql_archive_reader_test.qla";
     const auto bytes = sampleArchive("vinqatol");
@@ -340,21 +313,13 @@ TEST(Sources, SeekReadAndCloseBehaveAlike) {
 }
 
 TEST(NameFolding, UpperCasesScriptsAndFoldsSeparators) {
-    EXPECT_EQ(foldName(u"a/b\\c"), u"A\\B\\C");
-    EXPECT_EQ(foldName(u"zäöüÿß"), u"ZÄÖÜŸß");
-    EXPECT_EQ(upperUnit(u'÷'), u'÷');
-    EXPECT_EQ(upperUnit(u'ā'), u'Ā');
-    EXPECT_EQ(upperUnit(u'ľ'), u'Ľ');
-    EXPECT_EQ(upperUnit(u'Ľ'), u'Ľ');
-    EXPECT_EQ(upperUnit(u'ž'), u'Ž');
-    EXPECT_EQ(foldName(u"αβγωάέήίόύώς"), u"ΑΒΓΩΆΈΉΊΌΎΏΣ");
-    EXPECT_EQ(foldName(u"абвяёђџѣӂӑ"), u"АБВЯЁЂЏѢӁӐ");
-    EXPECT_EQ(foldName(u"ａｚＡＺ"), u"ＡＺＡＺ");
-    EXPECT_EQ(foldName(u"ひらがな漢字"), u"ひらがな漢字");
-    EXPECT_EQ(upperUnit(u'{'), u'{');
-    EXPECT_EQ(upperUnit(u'`'), u'`');
+    EXPECT_EQ(foldName(u"a/b\\c{`"), u"A\\B\\C{`");
+    EXPECT_EQ(foldName(u"zäöüÿß÷"), u"ZÄÖÜŸß÷");
+    EXPECT_EQ(foldName(u"āĀľĽž"), u"ĀĀĽĽŽ");  // pairs of both parities
+    EXPECT_EQ(foldName(u"αβωάώς"), u"ΑΒΩΆΏΣ");
+    EXPECT_EQ(foldName(u"абяёџѣӂӑ"), u"АБЯЁЏѢӁӐ");
+    EXPECT_EQ(foldName(u"ａｚＺひら漢字"), u"ＡＺＺひら漢字");
 }
-
 TEST(EntryNames, ShiftJisNamesConvertBothWays) {
     EXPECT_EQ(encodeEntryName(u"画像\\a.png"), std::optional<std::string>("\x89\xE6\x91\x9C\\a.png"));
     EXPECT_EQ(decodeEntryName("\x89\xE6\x91\x9C"), u"画像");

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,6 +30,22 @@ void appendPadded(std::u16string &out, const SQChar *s, size_t n, int width, boo
     if (left)
         for (int k = 0; k < fill; ++k) out += u' ';
 }
+
+// Output space for one snprintf conversion: on the stack unless a large
+// width or precision asks for more.
+class NumberBuffer {
+public:
+    explicit NumberBuffer(size_t need)
+    {
+        if (need > sizeof small_) big_.resize(need);
+    }
+    char *data() { return big_.empty() ? small_ : big_.data(); }
+    size_t size() const { return big_.empty() ? sizeof small_ : big_.size(); }
+
+private:
+    char small_[192];
+    std::vector<char> big_;
+};
 
 // Expands the format string at `fmtIdx` with the values after it. On error
 // an exception is raised in `v` and false is returned.
@@ -111,7 +128,7 @@ bool formatValues(HSQUIRRELVM v, SQInteger fmtIdx, std::u16string &out, SQRESULT
                 break;
             }
             spec += char(conv);
-            std::vector<char> buf(size_t(width > precision ? width : precision) + 64);
+            NumberBuffer buf(size_t(width > precision ? width : precision) + 64);
             if (conv == u'd' || conv == u'i')
                 std::snprintf(buf.data(), buf.size(), spec.c_str(), int(n));
             else
@@ -128,7 +145,7 @@ bool formatValues(HSQUIRRELVM v, SQInteger fmtIdx, std::u16string &out, SQRESULT
             sq_getfloat(v, nparam, &f);
             spec += char(conv);
             // %f of a large float has up to 39 integer digits
-            std::vector<char> buf(size_t(width > precision ? width : precision) + 128);
+            NumberBuffer buf(size_t(width > precision ? width : precision) + 128);
             std::snprintf(buf.data(), buf.size(), spec.c_str(), double(f));
             appendAscii(out, buf.data());
             break;

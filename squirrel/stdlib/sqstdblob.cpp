@@ -76,6 +76,7 @@ SQInteger blob_constructor(HSQUIRRELVM v)
     if (sq_gettop(v) >= 2) sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, u"cannot create blob with negative size");
     auto *b = new Blob(size);
+    dropOld(v);
     if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(b)))) {
         delete b;
         return sq_throwerror(v, u"cannot create blob");

@@ -91,6 +91,7 @@ SQInteger file_constructor(HSQUIRRELVM v)
         return sq_throwerror(v, u"wrong parameter");
     }
     auto *file = new File(f, own);
+    dropOld(v);
     if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(file)))) {
         delete file;
         return sq_throwerror(v, u"cannot create file");

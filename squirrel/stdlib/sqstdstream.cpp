@@ -34,6 +34,15 @@ bool pushRegistryClass(HSQUIRRELVM v, const SQChar *key)
     return false;
 }
 
+void dropOld(HSQUIRRELVM v)
+{
+    SQUserPointer p = nullptr;
+    if (SQ_SUCCEEDED(sq_getinstanceup(v, 1, &p, tagOf(kStreamTag))) && p) {
+        sq_setinstanceup(v, 1, nullptr);
+        delete static_cast<SQStream *>(p);
+    }
+}
+
 SQInteger releaseStream(SQUserPointer p, SQInteger)
 {
     delete static_cast<SQStream *>(p);

@@ -248,6 +248,9 @@ SQInteger rex_constructor(HSQUIRRELVM v)
     if (sq_getsize(v, 2) != scstrlen(pattern)) return sq_throwerror(v, u"regular expression contains a zero character");
     SQRex *rex = sqstd_rex_compile(pattern, &error);
     if (!rex) return sq_throwerror(v, error ? error : u"invalid regular expression");
+    SQUserPointer previous = nullptr;
+    if (SQ_SUCCEEDED(sq_getinstanceup(v, 1, &previous, nullptr)) && previous)
+        sqstd_rex_free(static_cast<SQRex *>(previous)); // constructor called again
     sq_setinstanceup(v, 1, rex);
     sq_setreleasehook(v, 1, releaseRex);
     return 0;

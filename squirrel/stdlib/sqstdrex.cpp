@@ -48,7 +48,8 @@ struct Node {
     int max = 0;                    // Repeat, -1 = unbounded
 };
 
-constexpr long kStepBudgetBase = 2000000;
+constexpr long kStepBudgetBase = 5000000;
+constexpr long kStepBudgetPerChar = 256;
 
 bool isWordChar(char16_t c)
 {
@@ -469,16 +470,22 @@ private:
 
     bool repeat(const Node *n, SQInteger pos, const Frame *k)
     {
+        // capture states per count are kept only when the pattern has groups
+        const bool groups = r_.ncaptures > 1;
         std::vector<SQInteger> ends{pos};
-        std::vector<std::vector<SQInteger>> snaps{r_.caps};
+        std::vector<std::vector<SQInteger>> snaps;
+        if (groups) snaps.push_back(r_.caps);
         const std::vector<SQInteger> original = r_.caps;
+        auto restore = [&](int count) {
+            if (groups) r_.caps = snaps[size_t(count)];
+        };
         while (n->max < 0 || int(ends.size()) - 1 < n->max) {
             SQInteger from = ends.back();
             SQInteger e = once(n->child, from);
             if (r_.aborted) return false;
             if (e < 0) break;
             ends.push_back(e);
-            snaps.push_back(r_.caps);
+            if (groups) snaps.push_back(r_.caps);
             if (e == from) break; // an empty iteration would repeat forever
         }
         int got = int(ends.size()) - 1;
@@ -490,7 +497,7 @@ private:
         const Node *f = follower(k);
         if (f && !(f->kind == Kind::Repeat && f->min == 0)) {
             for (int i = n->min > 1 ? n->min : 1; i <= got; ++i) {
-                r_.caps = snaps[size_t(i)];
+                restore(i);
                 SQInteger probe = once(f, ends[size_t(i)]);
                 if (r_.aborted) return false;
                 if (probe >= 0) {
@@ -501,12 +508,12 @@ private:
         }
         if (stop < n->min) stop = n->min;
         for (int i = stop; i <= got; ++i) {
-            r_.caps = snaps[size_t(i)];
+            restore(i);
             if (run(k, ends[size_t(i)])) return true;
             if (r_.aborted) return false;
         }
         for (int i = stop - 1; i >= n->min; --i) {
-            r_.caps = snaps[size_t(i)];
+            restore(i);
             if (run(k, ends[size_t(i)])) return true;
             if (r_.aborted) return false;
         }
@@ -523,7 +530,7 @@ bool attempt(SQRex *exp, SQInteger start, bool mustEnd, SQInteger &end)
 {
     std::fill(exp->caps.begin(), exp->caps.end(), SQInteger(-1));
     Matcher m(*exp);
-    m.setBudget(kStepBudgetBase + 64L * long(exp->eol - exp->bol));
+    m.setBudget(kStepBudgetBase + kStepBudgetPerChar * long(exp->eol - exp->bol));
     Frame fin{FrameKind::Final};
     fin.mustEnd = mustEnd;
     fin.out = &end;

@@ -475,7 +475,8 @@ private:
         std::vector<SQInteger> ends{pos};
         std::vector<std::vector<SQInteger>> snaps;
         if (groups) snaps.push_back(r_.caps);
-        const std::vector<SQInteger> original = r_.caps;
+        std::vector<SQInteger> original;
+        if (groups) original = r_.caps;
         auto restore = [&](int count) {
             if (groups) r_.caps = snaps[size_t(count)];
         };
@@ -490,7 +491,7 @@ private:
         }
         int got = int(ends.size()) - 1;
         if (got < n->min) {
-            r_.caps = original;
+            if (groups) r_.caps = original;
             return false;
         }
         int stop = got;
@@ -517,7 +518,7 @@ private:
             if (run(k, ends[size_t(i)])) return true;
             if (r_.aborted) return false;
         }
-        r_.caps = original;
+        if (groups) r_.caps = original;
         return false;
     }
 

@@ -170,7 +170,7 @@ Utf16Decoder::Utf16Decoder()
 
 uint32_t Utf16Decoder::decode(char16_t* out, uint32_t outCapacityBytes, const uint8_t* in, uint32_t inLenBytes)
 {
-    if (in == nullptr || inLenBytes < 2)
+    if (badArguments(out, outCapacityBytes, in, inLenBytes) || inLenBytes < 2)
         return 0;
     const bool markLE = in[0] == 0xFF && in[1] == 0xFE;
     const bool markBE = in[0] == 0xFE && in[1] == 0xFF;

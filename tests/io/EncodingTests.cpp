@@ -175,6 +175,10 @@ TEST(Utf16Decoder, ByteOrderMarks)
     EXPECT_EQ(decodeWith(d, bytes({0xFE, 0xFF, 0x00, 0x41})).text, u"A");
     EXPECT_FALSE(d.isLittleEndian());
     EXPECT_EQ(decodeWith(d, bytes({0x41})).result, 0u);
+    // Bad arguments change nothing either.
+    const uint8_t mark[4] = {0xFF, 0xFE, 0x41, 0x00};
+    EXPECT_EQ(d.decode(nullptr, 4, mark, 4), 0u);
+    EXPECT_FALSE(d.isLittleEndian());
 }
 
 TEST(Utf8Helpers, RoundTripAndReplacement)

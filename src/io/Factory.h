@@ -19,6 +19,10 @@ namespace QlIO {
 
 // A storage over the plain file system (paths relative to the current directory).
 std::shared_ptr<IFileStorage> createFileStorage();
+// A storage over the plain files below a folder (absolute, or relative to the
+// current directory now); relative paths given to it are taken against that folder.
+// Empty if the folder cannot be made absolute.
+std::shared_ptr<IFileStorage> createFileStorage(std::u16string_view folder);
 // A file manager with the given default storage; empty if that storage is empty.
 std::shared_ptr<IFileManager> createFileManager(std::shared_ptr<IFileStorage> defaultStorage);
 // A stream over a borrowed block (not copied, never grown); empty for a null block or size 0.

@@ -174,11 +174,11 @@ File::File(std::u16string absolutePath)
 {
 }
 
-std::shared_ptr<File> File::create(std::u16string_view path)
+std::shared_ptr<File> File::create(std::u16string_view path, std::u16string_view base)
 {
     if (path.empty())
         return nullptr;
-    std::u16string absolute = getAbsolutePath(path);
+    std::u16string absolute = getAbsolutePath(path, base);
     if (absolute.empty())
         return nullptr;
     if (absolute[0] == u'/')
@@ -365,7 +365,7 @@ std::vector<std::shared_ptr<IFile>> File::getChildren()
 
 std::shared_ptr<IFile> FileStorage::getFile(std::u16string_view path)
 {
-    return File::create(path);
+    return File::create(path, folder_);
 }
 
 } // namespace QlIO::Core

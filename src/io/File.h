@@ -17,8 +17,9 @@ public:
     // Takes an absolute path as it is (see create for the general case).
     explicit File(std::u16string absolutePath);
 
-    // A File for any path, or empty for an empty path.
-    static std::shared_ptr<File> create(std::u16string_view path);
+    // A File for any path, or empty for an empty path. Relative paths are
+    // taken against base, or the current directory when base is empty.
+    static std::shared_ptr<File> create(std::u16string_view path, std::u16string_view base = {});
 
     bool exists() override;
     bool isFile() override;
@@ -52,10 +53,20 @@ private:
     std::string native_; // the path as the system sees it (UTF-8)
 };
 
-// The storage of plain files: any path becomes a File.
+// The storage of plain files: any path becomes a File. Relative paths are
+// taken against the storage's folder, or the current directory at the time of
+// the call when it has none.
 class FileStorage final : public IFileStorage {
 public:
+    FileStorage() = default;
+    explicit FileStorage(std::u16string folder)
+        : folder_(std::move(folder))
+    {
+    }
     std::shared_ptr<IFile> getFile(std::u16string_view path) override;
+
+private:
+    std::u16string folder_;
 };
 
 // Converts between 64-bit local file times (100 ns ticks since 1601-01-01)

@@ -2,6 +2,7 @@
 
 #include "io/Factory.h"
 #include "io/File.h"
+#include "io/Path.h"
 
 namespace QlIO::Core {
 
@@ -95,6 +96,14 @@ namespace QlIO {
 std::shared_ptr<IFileStorage> createFileStorage()
 {
     return std::make_shared<Core::FileStorage>();
+}
+
+std::shared_ptr<IFileStorage> createFileStorage(std::u16string_view folder)
+{
+    std::u16string absolute = getAbsolutePath(folder);
+    if (absolute.empty() || absolute[0] != u'/')
+        return {};
+    return std::make_shared<Core::FileStorage>(std::move(absolute));
 }
 
 std::shared_ptr<IFileManager> createFileManager(std::shared_ptr<IFileStorage> defaultStorage)

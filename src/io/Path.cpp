@@ -83,16 +83,21 @@ bool isAbsolutePath(std::u16string_view path)
 
 std::u16string getAbsolutePath(std::u16string_view path)
 {
+    return getAbsolutePath(path, {});
+}
+
+std::u16string getAbsolutePath(std::u16string_view path, std::u16string_view base)
+{
     if (path.empty())
         return {};
     if (hasDrivePrefix(path))
         return std::u16string(path);
     if (isSeparator(path[0]))
         return canonical(path);
-    const std::u16string cwd = currentDirectory();
-    if (cwd.empty())
+    const std::u16string folder = base.empty() ? currentDirectory() : getAbsolutePath(base);
+    if (folder.empty() || hasDrivePrefix(folder))
         return {};
-    return canonical(cwd + u'/' + std::u16string(path));
+    return canonical(folder + u'/' + std::u16string(path));
 }
 
 std::u16string getDirectoryPart(std::u16string_view path)

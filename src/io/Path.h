@@ -15,6 +15,9 @@ bool isAbsolutePath(std::u16string_view path);
 // absolute against the current directory, normalised, and its "." and ".."
 // components and repeated separators are folded. Empty on failure.
 std::u16string getAbsolutePath(std::u16string_view path);
+// The same, with relative paths taken against base (an absolute folder)
+// instead of the current directory; an empty base means the current directory.
+std::u16string getAbsolutePath(std::u16string_view path, std::u16string_view base);
 // Text before the last separator ("/" for a child of the root); empty if none.
 std::u16string getDirectoryPart(std::u16string_view path);
 // Text after the last separator; the whole path if there is none.

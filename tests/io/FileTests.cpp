@@ -28,24 +28,6 @@ std::string readAllText(const std::shared_ptr<IInputStream>& stream)
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Plain files below a fixed folder.
-class RootedStorage : public IFileStorage {
-public:
-    explicit RootedStorage(std::u16string root)
-        : root_(std::move(root))
-    {
-    }
-    std::shared_ptr<IFile> getFile(std::u16string_view path) override
-    {
-        if (path.empty())
-            return nullptr;
-        return Core::File::create(root_ + u"/" + std::u16string(path));
-    }
-
-private:
-    std::u16string root_;
-};
-
 // A read-only entry held in memory, as an archive presents its entries.
 class MemoryEntry : public IFile {
 public:
@@ -112,9 +94,9 @@ TEST_F(FileManagerTest, LowestPriorityNumberWins)
     auto manager = createFileManager(createFileStorage());
     ASSERT_TRUE(manager);
     EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from default");
-    ASSERT_TRUE(manager->addStorage(10, std::make_shared<RootedStorage>(u16(root_ / "b"))));
+    ASSERT_TRUE(manager->addStorage(10, createFileStorage(u16(root_ / "b"))));
     EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from b");
-    auto a = std::make_shared<RootedStorage>(u16(root_ / "a"));
+    auto a = createFileStorage(u16(root_ / "a"));
     ASSERT_TRUE(manager->addStorage(2, a));
     EXPECT_EQ(readAllText(manager->openInputStream(u"x.txt", 0)), "from a");
     auto files = manager->getFiles(u"x.txt");
@@ -160,7 +142,7 @@ TEST_F(FileManagerTest, MissingPathGivesTheDefaultCandidateOnly)
 {
     auto manager = createFileManager(createFileStorage());
     manager->addStorage(0, std::make_shared<MemoryArchive>());
-    manager->addStorage(1, std::make_shared<RootedStorage>(u16(root_ / "nowhere")));
+    manager->addStorage(1, createFileStorage(u16(root_ / "nowhere")));
     auto files = manager->getFiles(u"missing/file.txt");
     ASSERT_EQ(files.size(), 1u);
     EXPECT_FALSE(files[0]->exists());
@@ -184,6 +166,16 @@ TEST_F(FileTest, PathsAreAbsoluteWithForwardSlashes)
     EXPECT_EQ(a->getParent()->getPath(), u16(root_ / "dir"));
     EXPECT_EQ(storage->getFile(u"/x")->getParent()->getPath(), u"/");
     EXPECT_FALSE(storage->getFile(u"/")->getParent());
+    // A storage over a folder takes relative paths against it, absolute ones as they are.
+    auto sub = createFileStorage(u"dir");
+    ASSERT_TRUE(sub);
+    EXPECT_EQ(sub->getFile(u"x\\y")->getPath(), u16(root_ / "dir/x/y"));
+    EXPECT_EQ(sub->getFile(u"../z")->getPath(), u16(root_ / "z"));
+    EXPECT_EQ(sub->getFile(u"/etc")->getPath(), u"/etc");
+    std::filesystem::current_path("/");
+    EXPECT_EQ(sub->getFile(u"x")->getPath(), u16(root_ / "dir/x"));
+    std::filesystem::current_path(root_);
+    EXPECT_FALSE(createFileStorage(u"C:\\Games"));
 }
 
 TEST_F(FileTest, MissingPathsResolveWithoutRegardToCase)

@@ -170,8 +170,12 @@ void fromLocalFileTime(int64_t fileTime, int64_t& unixSeconds, int64_t& nanoseco
 
 File::File(std::u16string absolutePath)
     : path_(std::move(absolutePath))
-    , native_(toUtf8(path_))
 {
+    // A path with a drive prefix names nothing here: it neither exists nor
+    // can be made or opened (rather than becoming an oddly named file in the
+    // current directory).
+    if (!path_.empty() && path_[0] == u'/')
+        native_ = toUtf8(path_);
 }
 
 std::shared_ptr<File> File::create(std::u16string_view path, std::u16string_view base)
@@ -298,6 +302,8 @@ bool File::makeFile()
 {
     if (exists())
         return isFile();
+    if (native_.empty())
+        return false;
     if (auto parent = getParent(); parent && !parent->makeDirectory())
         return false;
     const int fd = ::open(native_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -311,13 +317,17 @@ bool File::makeDirectory()
 {
     if (exists())
         return isDirectory();
+    if (native_.empty())
+        return false;
     if (auto parent = getParent(); parent && !parent->makeDirectory())
         return false;
-    return !native_.empty() && (::mkdir(native_.c_str(), 0777) == 0 || (errno == EEXIST && isDirectory()));
+    return (::mkdir(native_.c_str(), 0777) == 0 || (errno == EEXIST && isDirectory()));
 }
 
 std::shared_ptr<IIoStream> File::openIoStream(uint32_t options)
 {
+    if (native_.empty())
+        return nullptr;
     auto stream = std::make_shared<FileStream>();
     if (!stream->open(path_, FileStream::Read | FileStream::Write, options))
         return nullptr;
@@ -326,6 +336,8 @@ std::shared_ptr<IIoStream> File::openIoStream(uint32_t options)
 
 std::shared_ptr<IInputStream> File::openInputStream(uint32_t options)
 {
+    if (native_.empty())
+        return nullptr;
     auto stream = std::make_shared<FileStream>();
     if (!stream->open(path_, FileStream::Read, options))
         return nullptr;
@@ -334,6 +346,8 @@ std::shared_ptr<IInputStream> File::openInputStream(uint32_t options)
 
 std::shared_ptr<IOutputStream> File::openOutputStream(uint32_t options)
 {
+    if (native_.empty())
+        return nullptr;
     auto stream = std::make_shared<FileStream>();
     if (!stream->open(path_, FileStream::Write, options))
         return nullptr;

@@ -149,6 +149,18 @@ TEST_F(FileManagerTest, MissingPathGivesTheDefaultCandidateOnly)
     EXPECT_EQ(files[0]->getPath(), u16(root_ / "missing/file.txt"));
     EXPECT_FALSE(manager->openInputStream(u"missing/file.txt", 0));
     EXPECT_FALSE(manager->getFile(u""));
+    // Reading and writing together needs an existing file unless truncating.
+    EXPECT_FALSE(manager->openIoStream(u"missing.bin", 0));
+    auto io = manager->openIoStream(u"made.bin", OpenTruncate);
+    ASSERT_TRUE(io);
+    io->write(std::vector<uint8_t>{'a', 'b'});
+    io->close();
+    io = manager->openIoStream(u"made.bin", OpenAtEnd);
+    ASSERT_TRUE(io);
+    EXPECT_EQ(io->tell(), 2u);
+    EXPECT_TRUE(io->writeByte('c'));
+    EXPECT_TRUE(io->seek(0));
+    EXPECT_EQ(readAllText(io), "abc");
 }
 
 class FileTest : public TempDirTest {
@@ -163,6 +175,14 @@ TEST_F(FileTest, PathsAreAbsoluteWithForwardSlashes)
     EXPECT_EQ(a->getPath(), u16(root_ / "dir/sub"));
     EXPECT_EQ(a->getPath(), b->getPath());
     EXPECT_EQ(storage->getFile(u"C:\\Game\\x")->getPath(), u"C:\\Game\\x");
+    // A drive path names nothing here and creates nothing.
+    auto drive = storage->getFile(u"C:\\Game\\save.txt");
+    EXPECT_FALSE(drive->exists());
+    EXPECT_FALSE(drive->makeFile());
+    EXPECT_FALSE(drive->makeDirectory());
+    EXPECT_FALSE(drive->openOutputStream(0));
+    EXPECT_FALSE(createFileManager(storage)->openOutputStream(u"C:\\Game\\save.txt", 0));
+    EXPECT_TRUE(std::filesystem::is_empty(root_));
     EXPECT_EQ(a->getParent()->getPath(), u16(root_ / "dir"));
     EXPECT_EQ(storage->getFile(u"/x")->getParent()->getPath(), u"/");
     EXPECT_FALSE(storage->getFile(u"/")->getParent());

@@ -20,9 +20,12 @@ public:
     virtual uint32_t getAvailable() = 0;
     // The next byte without consuming it, or -1.
     virtual int peek() = 0;
-    // Up to count bytes.
+    // Up to count bytes (never more than are available, whatever count asks).
     virtual std::vector<uint8_t> read(uint32_t count)
     {
+        const uint32_t available = getAvailable();
+        if (count > available)
+            count = available;
         std::vector<uint8_t> bytes(count);
         if (count == 0)
             return bytes;

@@ -127,6 +127,8 @@ TEST_F(FileStreamTest, ReadingWithinTheSizeMeasuredAtOpen)
     EXPECT_EQ(r->tell(), 10u);
     EXPECT_TRUE(r->seek(8));
     EXPECT_EQ(str(r->read(100)), "89");
+    EXPECT_TRUE(r->seek(9));
+    EXPECT_EQ(str(r->read(0xFFFFFFFFu)), "9"); // no allocation of the asked size
     r->close();
     EXPECT_TRUE(r->isClosed());
     EXPECT_EQ(r->readByte(), -1);

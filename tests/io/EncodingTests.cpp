@@ -1,3 +1,4 @@
+#include "io/Cp932.h"
 #include "io/Encodings.h"
 #include "io/Factory.h"
 #include "io/IFileManager.h"
@@ -77,6 +78,31 @@ TEST(ShiftJisDecoder, StrictAndAllOrNothing)
     EXPECT_EQ(d.decode(out, 0, in, 1), 0u);
     EXPECT_EQ(d.decode(out, 2, nullptr, 1), 0u);
     EXPECT_EQ(d.decode(out, 2, in, 0), 0u);
+}
+
+TEST(ShiftJisTables, EveryCharacterEncodesToACodeThatDecodesBack)
+{
+    int pairs = 0;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const char16_t unit = Core::Cp932::pair(uint8_t(lead), uint8_t(trail));
+            if (unit == 0)
+                continue;
+            ++pairs;
+            const int32_t code = Core::Cp932::encodeRoundTrip(unit);
+            ASSERT_GE(code, 0x100) << std::hex << lead << trail;
+            ASSERT_EQ(Core::Cp932::pair(uint8_t(code >> 8), uint8_t(code & 0xFF)), unit);
+        }
+    }
+    // The 7724 double-byte codes of the published table (JIS X 0208 with the NEC
+    // and IBM extensions) plus the 1880 user-defined codes.
+    EXPECT_EQ(pairs, 7724 + 1880);
+    for (int b = 0; b < 256; ++b) {
+        const int32_t s = Core::Cp932::kSingle[b];
+        if (s >= 0) {
+            EXPECT_EQ(Core::Cp932::encodeRoundTrip(char16_t(s)), b);
+        }
+    }
 }
 
 TEST(ShiftJisEncoder, MapsAndReplaces)

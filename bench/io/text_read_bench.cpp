@@ -1,6 +1,7 @@
 // Reads generated Shift-JIS and UTF-8 text files through the file manager's
-// streams and a StreamReader, with readToEnd and with readLine, and prints
-// the throughput in MB (10^6 bytes of file) per second. The general
+// streams and a StreamReader, with readToEnd and with readLine, and writes
+// them back through a StreamWriter, printing the throughput in MB (10^6
+// bytes of file) per second. The general
 // character-at-a-time path (a decoder the reader does not know) is measured
 // too, for comparison with the reader's direct path.
 
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -134,6 +136,29 @@ int main(int argc, char** argv)
         label = std::string("UTF-8 ") + kind + " (general)";
         measure(label.c_str(), utf8Path, utf8.size(),
                 [] { return std::make_shared<Opaque>(createUtf8Decoder()); }, expect);
+        for (int which = 0; which < 2; ++which) {
+            auto manager = createFileManager(createFileStorage());
+            const std::string outPath = std::string(dir) + "/out.txt";
+            double best = 1e9;
+            size_t bytesOut = 0;
+            for (int repeat = 0; repeat < 2; ++repeat) {
+                size_t units = 0;
+                best = std::min(best, secondsOf(
+                                          [&] {
+                                              auto writer = createStreamWriter(
+                                                  manager->openOutputStream(fromUtf8(outPath), 0),
+                                                  which == 0 ? createShiftJisEncoder() : createUtf8Encoder());
+                                              const size_t n = writer->write(text);
+                                              writer->close();
+                                              return n;
+                                          },
+                                          units));
+                bytesOut = std::filesystem::file_size(outPath);
+            }
+            std::printf("StreamWriter %-9s %-14s write    %8.1f MB/s\n", which == 0 ? "Shift-JIS" : "UTF-8", kind,
+                        bytesOut / 1e6 / best);
+            std::remove(outPath.c_str());
+        }
         std::remove(sjisPath.c_str());
         std::remove(utf8Path.c_str());
     }

@@ -37,6 +37,9 @@ private:
 
     std::shared_ptr<IOutputStream> stream_;
     std::shared_ptr<IEncoder> encoder_;
+    // Set for the encoders that write ASCII as single identical bytes, so the
+    // writer can copy those itself.
+    bool asciiIdentity_ = false;
 };
 
 } // namespace QlIO::Core

@@ -1,3 +1,4 @@
+#include "io/Encodings.h"
 #include "io/Factory.h"
 #include "io/StreamWriter.h"
 #include "io/StringReader.h"
@@ -65,14 +66,15 @@ std::vector<std::u16string> StringReader::readAllLines()
 
 StreamWriter::StreamWriter(std::shared_ptr<IOutputStream> stream, std::shared_ptr<IEncoder> encoder)
     : stream_(std::move(stream))
-    , encoder_(std::move(encoder))
 {
+    setEncoder(std::move(encoder));
 }
 
 bool StreamWriter::setEncoder(std::shared_ptr<IEncoder> encoder)
 {
     if (!encoder)
         return false;
+    asciiIdentity_ = dynamic_cast<ShiftJisEncoder*>(encoder.get()) || dynamic_cast<Utf8Encoder*>(encoder.get());
     encoder_ = std::move(encoder);
     return true;
 }
@@ -106,18 +108,59 @@ uint32_t StreamWriter::write(std::u16string_view text, uint32_t count)
 {
     if (count > text.size())
         return 0;
+    // Characters are encoded one at a time, exactly as write(character) does,
+    // but collected into a batch that goes to the stream in one write.
+    constexpr uint32_t kMaxCharacters = 1024;
+    uint8_t batch[kMaxCharacters * 8];
+    uint32_t ends[kMaxCharacters];  // batch offset after each character
+    uint8_t widths[kMaxCharacters]; // units of each character
     uint32_t written = 0;
-    while (written < count) {
-        const char16_t unit = text[written];
-        if (Utf8::isHighSurrogate(unit) && written + 1 < count && Utf8::isLowSurrogate(text[written + 1])) {
-            if (!stream_->canWrite() || !put(text.data() + written, 2))
+    bool stop = false;
+    while (written < count && !stop) {
+        if (!stream_->canWrite())
+            break;
+        const uint32_t room = stream_->getRemaining();
+        uint32_t used = 0, characters = 0, units = 0;
+        while (written + units < count && characters < kMaxCharacters) {
+            const uint32_t i = written + units;
+            const char16_t unit = text[i];
+            uint32_t width = 1;
+            uint32_t bytes;
+            if (unit < 0x80 && unit != u'\n' && asciiIdentity_) {
+                batch[used] = static_cast<uint8_t>(unit);
+                bytes = 1;
+            } else if (unit == u'\n') {
+                const char16_t crUnit = u'\r', lfUnit = u'\n';
+                const uint32_t cr = encoder_->encode(batch + used, 4, &crUnit, 2);
+                const uint32_t lf = cr ? encoder_->encode(batch + used + cr, 4, &lfUnit, 2) : 0;
+                bytes = lf ? cr + lf : 0;
+            } else if (Utf8::isHighSurrogate(unit) && i + 1 < count && Utf8::isLowSurrogate(text[i + 1])) {
+                width = 2;
+                bytes = encoder_->encode(batch + used, 8, text.data() + i, 4);
+            } else {
+                bytes = encoder_->encode(batch + used, 4, &unit, 2);
+            }
+            if (bytes == 0 || uint64_t(used) + bytes > room) {
+                stop = true; // a character that cannot be written whole ends the text
                 break;
-            written += 2;
+            }
+            used += bytes;
+            ends[characters] = used;
+            widths[characters] = static_cast<uint8_t>(width);
+            ++characters;
+            units += width;
+        }
+        if (used == 0)
+            break;
+        const uint32_t out = stream_->write(batch, used);
+        if (out == used) {
+            written += units;
             continue;
         }
-        if (write(unit) == 0)
-            break;
-        ++written;
+        // Count only the characters that went out whole.
+        for (uint32_t c = 0; c < characters && ends[c] <= out; ++c)
+            written += widths[c];
+        break;
     }
     return written;
 }

@@ -49,8 +49,10 @@ private:
 // A growable sink for writers.
 class Sink : public IOutputStream {
 public:
-    explicit Sink(uint32_t limit = UINT32_MAX)
+    // A sink that takes limit bytes; when hidden, it does not say so beforehand.
+    explicit Sink(uint32_t limit = UINT32_MAX, bool hidden = false)
         : limit_(limit)
+        , hidden_(hidden)
     {
     }
     void close() override { closed_ = true; }
@@ -58,11 +60,16 @@ public:
     bool seek(uint32_t) override { return false; }
     uint32_t tell() override { return static_cast<uint32_t>(bytes.size()); }
     uint32_t getSize() override { return static_cast<uint32_t>(bytes.size()); }
-    uint32_t getRemaining() override { return closed_ ? 0 : limit_ - static_cast<uint32_t>(bytes.size()); }
+    uint32_t getRemaining() override
+    {
+        if (closed_)
+            return 0;
+        return hidden_ ? UINT32_MAX : limit_ - static_cast<uint32_t>(bytes.size());
+    }
     using IOutputStream::write;
     uint32_t write(const uint8_t* buffer, uint32_t count) override
     {
-        const uint32_t n = std::min(count, getRemaining());
+        const uint32_t n = std::min(count, limit_ - static_cast<uint32_t>(bytes.size()));
         bytes.append(reinterpret_cast<const char*>(buffer), n);
         return n;
     }
@@ -72,6 +79,7 @@ public:
 
 private:
     uint32_t limit_;
+    bool hidden_;
     bool closed_ = false;
 };
 
@@ -242,6 +250,22 @@ TEST(StreamWriter, StopsAtTheFirstFailure)
     EXPECT_EQ(w->write(u"ab\u3042\u3044"), 3u); // the last character no longer fits
     EXPECT_EQ(sink->bytes, "ab\x82\xA0");
     EXPECT_EQ(w->write(u'\n'), 0u);
+    // A stream that takes fewer bytes than it promised: only whole characters count.
+    auto liar = std::make_shared<Sink>(4, true);
+    auto w2 = createStreamWriter(liar, createShiftJisEncoder());
+    EXPECT_EQ(w2->write(u"a\u3042\u3044b"), 2u);
+    EXPECT_EQ(liar->bytes, "a\x82\xA0\x82");
+    // Long texts go out in several batches.
+    auto big = std::make_shared<Sink>();
+    auto w3 = createStreamWriter(big, createUtf8Encoder());
+    std::u16string text;
+    for (int i = 0; i < 3000; ++i)
+        text += u"\u3042\n\U0001F600";
+    EXPECT_EQ(w3->write(text), text.size());
+    std::string expected;
+    for (int i = 0; i < 3000; ++i)
+        expected += "\xE3\x81\x82\r\n\xF0\x9F\x98\x80";
+    EXPECT_EQ(big->bytes, expected);
     sink->close();
     EXPECT_TRUE(w->isClosed());
     EXPECT_FALSE(w->canWrite());

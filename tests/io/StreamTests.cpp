@@ -99,6 +99,15 @@ TEST_F(FileStreamTest, OpenModes)
     EXPECT_EQ(str(rw->readAll()), "abcde!");
     rw->close();
     EXPECT_FALSE(open("missing", FileStream::Read | FileStream::Write, 0));
+    auto ra = open("appended", FileStream::Read | FileStream::Write, OpenAppend);
+    ASSERT_TRUE(ra); // created
+    ra->write(vec("12"));
+    EXPECT_TRUE(ra->seek(0));
+    EXPECT_EQ(ra->readByte(), '1');
+    ra->write(vec("3")); // still at the end
+    EXPECT_TRUE(ra->seek(0));
+    EXPECT_EQ(str(ra->readAll()), "123");
+    ra->close();
     EXPECT_TRUE(open("created", FileStream::Read | FileStream::Write, OpenTruncate));
     EXPECT_FALSE(open("f", FileStream::Read, OpenTruncate));
     EXPECT_FALSE(open("f", FileStream::Write, OpenTruncate | OpenAppend));

@@ -1,0 +1,710 @@
+// The dispatch loop.
+#include <cmath>
+
+#include "sqopcodes.h"
+#include "sqvm.h"
+
+namespace {
+inline bool IsFalse(const SQObject& o) {
+  if (o._type & SQOBJECT_CANBEFALSE) {
+    if (o._type == OT_FLOAT) return o._unVal.fFloat == 0.0f;
+    return o._unVal.nInteger == 0;
+  }
+  return false;
+}
+
+struct NestGuard {
+  SQVM* v;
+  explicit NestGuard(SQVM* vm) : v(vm) { v->_nestedexec++; }
+  ~NestGuard() { v->_nestedexec--; }
+};
+}  // namespace
+
+bool SQVM::WakeUp(bool resumedret, const SQObject& val, SQObjectPtr& ret, bool raiseerror) {
+  if (_state != SQ_VMSTATE_SUSPENDED) RaiseAscii("cannot resume a vm that is not running any code");
+  _state = SQ_VMSTATE_RUNNING;
+  if (_suspendtarget >= 0) {
+    if (resumedret) _stack[(size_t)_suspendtarget] = val;
+    else _stack[(size_t)_suspendtarget].Null();
+  }
+  _suspendvalue.Null();
+  return Execute(_suspendroot, ret, raiseerror);
+}
+
+// Runs script frames until the frame at index `rootframe` returns.
+bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
+  if (_nestedexec > SQ_MAX_NATIVE_NESTING) {
+    while ((SQInteger)_frames.size() > rootframe) LeaveFrame();
+    _lasterror = sq_str(_ss, "stack overflow");
+    return false;
+  }
+  NestGuard ng(this);
+  SQInteger trapsatentry = (SQInteger)_traps.size();
+  if (_state != SQ_VMSTATE_SUSPENDED) _state = SQ_VMSTATE_RUNNING;
+  SQCallFrame* ci;
+  const SQInstruction* ip;
+  SQObjectPtr* R;
+  const SQObjectPtr* K;
+  SQInteger base;
+
+#define RELOAD()                      \
+  do {                                \
+    ci = &_frames.back();             \
+    base = ci->base;                  \
+    R = _stack.data() + base;         \
+    K = ci->literals;                 \
+  } while (0)
+#define SYNC() ci->ip = ip
+#define AFTERCALL() \
+  do {              \
+    ci = &_frames.back(); \
+    R = _stack.data() + base; \
+  } while (0)
+
+  for (;;) {
+    try {
+      RELOAD();
+      ip = ci->ip;
+      if (_wakeupthrow) {
+        _wakeupthrow = false;
+        throw SQVMError{};
+      }
+      for (;;) {
+        const SQInstruction ins = *ip++;
+        switch (ins.op) {
+          case OP_LOADK: R[ins.a] = K[ins.d]; continue;
+          case OP_LOADINT: R[ins.a].SetInt(ins.d); continue;
+          case OP_LOADFLOAT: {
+            SQFloat f;
+            memcpy(&f, &ins.d, 4);
+            R[ins.a].SetFloat(f);
+            continue;
+          }
+          case OP_LOADNULL:
+            for (int i = 0; i < ins.b; i++) R[ins.a + i].Null();
+            continue;
+          case OP_LOADBOOL: R[ins.a].SetBool(ins.b != 0); continue;
+          case OP_LOADROOT: R[ins.a] = _roottable; continue;
+          case OP_MOVE: R[ins.a] = R[ins.b]; continue;
+          case OP_GETOUTER: {
+            SQOuter* o = _outer(_closure(ci->closure)->_outers[(size_t)ins.d]);
+            R[ins.a] = o->Ref();
+            continue;
+          }
+          case OP_SETOUTER: {
+            SQOuter* o = _outer(_closure(ci->closure)->_outers[(size_t)ins.d]);
+            o->Ref() = R[ins.a];
+            continue;
+          }
+          case OP_GETK: {
+            const SQObjectPtr& self = R[ins.b];
+            if (sqtype(self) == OT_TABLE) {
+              SQTable::Node* n = _table(self)->FindNode(K[ins.d]);
+              if (n) {
+                R[ins.a] = n->val;
+                continue;
+              }
+            } else if (sqtype(self) == OT_INSTANCE) {
+              SQInstance* in = _instance(self);
+              SQTable::Node* n = in->cls()->members()->FindNode(K[ins.d]);
+              if (n) {
+                SQInteger mi = _integer(n->val);
+                if (SQ_MEMBER_IS_METHOD(mi)) R[ins.a] = in->cls()->_methods[(size_t)SQ_MEMBER_IDX(mi)].val;
+                else R[ins.a] = in->_values[(size_t)SQ_MEMBER_IDX(mi)];
+                continue;
+              }
+            }
+            SYNC();
+            SQObjectPtr tmp;
+            GetOrRaise(self, K[ins.d], tmp, false);
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            continue;
+          }
+          case OP_GET: {
+            const SQObjectPtr& self = R[ins.b];
+            const SQObjectPtr& key = R[ins.c];
+            if (sqtype(self) == OT_ARRAY && sqtype(key) == OT_INTEGER) {
+              SQArray* a = _array(self);
+              SQInteger i = _integer(key);
+              if (i >= 0 && i < a->Size()) {
+                R[ins.a] = a->_values[(size_t)i];
+                continue;
+              }
+            } else if (sqtype(self) == OT_TABLE) {
+              SQTable::Node* n = _table(self)->FindNode(key);
+              if (n) {
+                R[ins.a] = n->val;
+                continue;
+              }
+            }
+            SYNC();
+            SQObjectPtr tmp;
+            GetOrRaise(self, key, tmp, false);
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            continue;
+          }
+          case OP_GETGLOBAL: {
+            const SQObjectPtr& self = R[0];
+            if (sqtype(self) == OT_TABLE) {
+              SQTable::Node* n = _table(self)->FindNode(K[ins.d]);
+              if (n) {
+                R[ins.a] = n->val;
+                continue;
+              }
+            }
+            SYNC();
+            SQObjectPtr tmp;
+            GetOrRaise(self, K[ins.d], tmp, true);
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            continue;
+          }
+          case OP_SET: {
+            const SQObjectPtr& self = R[ins.b];
+            const SQObjectPtr& key = R[ins.c];
+            if (sqtype(self) == OT_ARRAY && sqtype(key) == OT_INTEGER) {
+              SQArray* a = _array(self);
+              SQInteger i = _integer(key);
+              if (i >= 0 && i < a->Size()) {
+                a->_values[(size_t)i] = R[ins.a];
+                continue;
+              }
+            }
+            SYNC();
+            Set(SQObjectPtr(self), SQObjectPtr(key), SQObjectPtr(R[ins.a]), false);
+            AFTERCALL();
+            continue;
+          }
+          case OP_SETK: {
+            const SQObjectPtr& self = R[ins.b];
+            if (sqtype(self) == OT_TABLE) {
+              SQTable::Node* n = _table(self)->FindNode(K[ins.d]);
+              if (n) {
+                n->val = R[ins.a];
+                continue;
+              }
+            } else if (sqtype(self) == OT_INSTANCE) {
+              if (_instance(self)->Set(K[ins.d], R[ins.a])) continue;
+            }
+            SYNC();
+            Set(SQObjectPtr(self), K[ins.d], SQObjectPtr(R[ins.a]), false);
+            AFTERCALL();
+            continue;
+          }
+          case OP_SETGLOBAL: {
+            SYNC();
+            Set(SQObjectPtr(R[0]), K[ins.d], SQObjectPtr(R[ins.a]), true);
+            AFTERCALL();
+            continue;
+          }
+          case OP_NEWSLOT: {
+            SYNC();
+            NewSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), SQObjectPtr(R[ins.a]), SQObjectPtr(), false,
+                    false);
+            AFTERCALL();
+            continue;
+          }
+          case OP_NEWMEMBER: {
+            SYNC();
+            SQObjectPtr attrs;
+            if (ins.d & 2) attrs = R[ins.d >> 8];
+            NewSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), SQObjectPtr(R[ins.a]), attrs, (ins.d & 1) != 0,
+                    false);
+            AFTERCALL();
+            continue;
+          }
+          case OP_DELETE: {
+            SYNC();
+            SQObjectPtr res;
+            DeleteSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), res, false);
+            AFTERCALL();
+            R[ins.a] = std::move(res);
+            continue;
+          }
+#define ARITH_OP(OPC, CH, IEXPR, FEXPR)                                          \
+  case OPC: {                                                                    \
+    const SQObjectPtr& x = R[ins.b];                                             \
+    const SQObjectPtr& y = R[ins.c];                                             \
+    if (sqtype(x) == OT_INTEGER && sqtype(y) == OT_INTEGER) {                    \
+      SQInteger a_ = _integer(x), b_ = _integer(y);                              \
+      R[ins.a].SetInt(IEXPR);                                                    \
+      continue;                                                                  \
+    }                                                                            \
+    if (sqtype(x) == OT_FLOAT && sqtype(y) == OT_FLOAT) {                        \
+      SQFloat a_ = _float(x), b_ = _float(y);                                    \
+      R[ins.a].SetFloat(FEXPR);                                                  \
+      continue;                                                                  \
+    }                                                                            \
+    SYNC();                                                                      \
+    SQObjectPtr tmp;                                                             \
+    Arith(CH, tmp, SQObjectPtr(x), SQObjectPtr(y));                              \
+    AFTERCALL();                                                                 \
+    R[ins.a] = std::move(tmp);                                                   \
+    continue;                                                                    \
+  }
+          ARITH_OP(OP_ADD, '+', (SQInteger)((uint32_t)a_ + (uint32_t)b_), a_ + b_)
+          ARITH_OP(OP_SUB, '-', (SQInteger)((uint32_t)a_ - (uint32_t)b_), a_ - b_)
+          ARITH_OP(OP_MUL, '*', (SQInteger)((uint32_t)a_ * (uint32_t)b_), a_ * b_)
+          case OP_DIV:
+          case OP_MOD: {
+            SYNC();
+            SQObjectPtr tmp;
+            Arith(ins.op == OP_DIV ? '/' : '%', tmp, SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]));
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            continue;
+          }
+          case OP_ARITHI: {
+            const SQObjectPtr& x = R[ins.b];
+            SQInteger imm = ins.c == '+' ? ins.d : -ins.d;
+            if (sqtype(x) == OT_INTEGER) {
+              R[ins.a].SetInt((SQInteger)((uint32_t)_integer(x) + (uint32_t)imm));
+              continue;
+            }
+            if (sqtype(x) == OT_FLOAT) {
+              R[ins.a].SetFloat(_float(x) + (SQFloat)imm);
+              continue;
+            }
+            SYNC();
+            SQObjectPtr tmp;
+            Arith(ins.c, tmp, SQObjectPtr(x), SQObjectPtr((SQInteger)ins.d));
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            continue;
+          }
+#define BIT_OP(OPC, EXPR)                                                           \
+  case OPC: {                                                                       \
+    const SQObjectPtr& x = R[ins.b];                                                \
+    const SQObjectPtr& y = R[ins.c];                                                \
+    if (sqtype(x) != OT_INTEGER || sqtype(y) != OT_INTEGER) {                       \
+      SYNC();                                                                       \
+      RaiseAscii("bitwise op between '%s' and '%s'", sq_typename(sqtype(x)),        \
+                 sq_typename(sqtype(y)));                                           \
+    }                                                                               \
+    uint32_t a_ = (uint32_t)_integer(x), b_ = (uint32_t)_integer(y);                \
+    (void)a_;                                                                       \
+    (void)b_;                                                                       \
+    R[ins.a].SetInt((SQInteger)(EXPR));                                             \
+    continue;                                                                       \
+  }
+          BIT_OP(OP_BAND, a_ & b_)
+          BIT_OP(OP_BOR, a_ | b_)
+          BIT_OP(OP_BXOR, a_ ^ b_)
+          BIT_OP(OP_SHL, a_ << (b_ & 31))
+          BIT_OP(OP_SHR, (uint32_t)((int32_t)a_ >> (b_ & 31)))
+          BIT_OP(OP_USHR, a_ >> (b_ & 31))
+          case OP_EQ:
+          case OP_NE: {
+            bool eq = IsEqual(R[ins.b], R[ins.c]);
+            R[ins.a].SetBool(ins.op == OP_EQ ? eq : !eq);
+            continue;
+          }
+#define CMP_OP(OPC, OPER)                                                       \
+  case OPC: {                                                                   \
+    const SQObjectPtr& x = R[ins.b];                                            \
+    const SQObjectPtr& y = R[ins.c];                                            \
+    bool r_;                                                                    \
+    if (sqtype(x) == OT_INTEGER && sqtype(y) == OT_INTEGER) {                   \
+      r_ = _integer(x) OPER _integer(y);                                        \
+    } else if (sqtype(x) == OT_FLOAT && sqtype(y) == OT_FLOAT) {                \
+      r_ = _float(x) OPER _float(y);                                            \
+    } else {                                                                    \
+      SYNC();                                                                   \
+      SQInteger c_ = Compare(SQObjectPtr(x), SQObjectPtr(y));                   \
+      AFTERCALL();                                                              \
+      r_ = c_ OPER 0;                                                           \
+    }                                                                           \
+    R[ins.a].SetBool(r_);                                                       \
+    continue;                                                                   \
+  }
+          CMP_OP(OP_LT, <)
+          CMP_OP(OP_LE, <=)
+          CMP_OP(OP_GT, >)
+          CMP_OP(OP_GE, >=)
+          case OP_CMP3: {
+            SYNC();
+            SQInteger c = Compare(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]));
+            AFTERCALL();
+            R[ins.a].SetInt(c);
+            continue;
+          }
+          case OP_JCMP: {
+            const SQObjectPtr& x = R[ins.a];
+            const SQObjectPtr& y = R[ins.b];
+            bool r_;
+            if (ins.c == CMP_EQ || ins.c == CMP_NE) {
+              r_ = IsEqual(x, y) == (ins.c == CMP_EQ);
+            } else if (sqtype(x) == OT_INTEGER && sqtype(y) == OT_INTEGER) {
+              SQInteger a_ = _integer(x), b_ = _integer(y);
+              r_ = ins.c == CMP_LT ? a_ < b_ : ins.c == CMP_LE ? a_ <= b_ : ins.c == CMP_GT ? a_ > b_ : a_ >= b_;
+            } else if (sqtype(x) == OT_FLOAT && sqtype(y) == OT_FLOAT) {
+              SQFloat a_ = _float(x), b_ = _float(y);
+              r_ = ins.c == CMP_LT ? a_ < b_ : ins.c == CMP_LE ? a_ <= b_ : ins.c == CMP_GT ? a_ > b_ : a_ >= b_;
+            } else {
+              SYNC();
+              SQInteger c_ = Compare(SQObjectPtr(x), SQObjectPtr(y));
+              AFTERCALL();
+              r_ = ins.c == CMP_LT ? c_ < 0 : ins.c == CMP_LE ? c_ <= 0 : ins.c == CMP_GT ? c_ > 0 : c_ >= 0;
+            }
+            if (!r_) ip += ins.d;
+            continue;
+          }
+          case OP_NOT: R[ins.a].SetBool(IsFalse(R[ins.b])); continue;
+          case OP_NEG: {
+            if (sqtype(R[ins.b]) == OT_INTEGER) {
+              R[ins.a].SetInt((SQInteger)(0u - (uint32_t)_integer(R[ins.b])));
+              continue;
+            }
+            SYNC();
+            SQObjectPtr tmp;
+            Unm(tmp, SQObjectPtr(R[ins.b]));
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            continue;
+          }
+          case OP_BNOT: {
+            if (sqtype(R[ins.b]) != OT_INTEGER) {
+              SYNC();
+              RaiseAscii("attempt to perform a bitwise op on a %s", sq_typename(sqtype(R[ins.b])));
+            }
+            R[ins.a].SetInt(~_integer(R[ins.b]));
+            continue;
+          }
+          case OP_TYPEOF: {
+            SYNC();
+            SQObjectPtr tmp;
+            TypeOf(SQObjectPtr(R[ins.b]), tmp);
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            continue;
+          }
+          case OP_CLONE: {
+            SYNC();
+            SQObjectPtr tmp;
+            Clone(SQObjectPtr(R[ins.b]), tmp);
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            continue;
+          }
+          case OP_IN: {
+            SYNC();
+            bool r = In(R[ins.b], R[ins.c]);
+            AFTERCALL();
+            R[ins.a].SetBool(r);
+            continue;
+          }
+          case OP_INSTANCEOF: {
+            SYNC();
+            bool r = InstanceOf(R[ins.b], R[ins.c]);
+            R[ins.a].SetBool(r);
+            continue;
+          }
+          case OP_JMP: ip += ins.d; continue;
+          case OP_JZ:
+            if (IsFalse(R[ins.a])) ip += ins.d;
+            continue;
+          case OP_JNZ:
+            if (!IsFalse(R[ins.a])) ip += ins.d;
+            continue;
+          case OP_CALL:
+          case OP_TAILCALL: {
+            SQObjectPtr& fn = R[ins.a];
+            SQInteger nargs = ins.b;
+            SQInteger cbase = base + ins.a + 1;
+            SYNC();
+            if (sqtype(fn) == OT_CLOSURE && !_closure(fn)->proto()->generator) {
+              SQObjectPtr c(fn);
+              EnterScriptFrame(c, cbase, nargs, base + ins.a, false);
+              RELOAD();
+              ip = ci->ip;
+              continue;
+            }
+            if (sqtype(fn) == OT_NATIVECLOSURE) {
+              SQObjectPtr c(fn);
+              SQObjectPtr ret;
+              bool suspend;
+              CallNative(_nativeclosure(c), cbase, nargs, ret, suspend);
+              AFTERCALL();
+              if (suspend) {
+                if (_nnativecalls > 0 || _nestedexec > 1 || (SQInteger)_frames.size() <= rootframe)
+                  RaiseAscii("cannot suspend through native calls/metamethods");
+                _state = SQ_VMSTATE_SUSPENDED;
+                _suspendtarget = base + ins.a;
+                _suspendroot = rootframe;
+                _suspendvalue = ret;
+                retval = ret;
+                _top = base + ci->proto->stacksize;
+                return true;
+              }
+              R[ins.a] = std::move(ret);
+              _top = base + ci->proto->stacksize;
+              continue;
+            }
+            {
+              SQObjectPtr c(fn), ret;
+              SQInteger savedtop = _top;
+              _top = cbase + nargs;
+              bool ok = Call(c, nargs, cbase, ret, false);
+              _top = savedtop;
+              AFTERCALL();
+              if (!ok) throw SQVMError{};
+              R[ins.a] = std::move(ret);
+            }
+            continue;
+          }
+          case OP_RETURN: {
+            SQObjectPtr ret;
+            if (ins.b) ret = std::move(R[ins.a]);
+            bool root = ci->root;
+            SQInteger target = ci->target;
+            SQInteger stacksize = ci->proto->stacksize;
+            if (ci->generator) {
+              ci->generator->Kill();
+              ci->generator = nullptr;
+            }
+            LeaveFrame();
+            for (SQInteger i = 0; i < stacksize; i++) {
+              if (sq_isrc(R[i]._type)) R[i].Null();
+            }
+            if (root) {
+              retval = std::move(ret);
+              if ((SQInteger)_frames.size() == 0 || _nestedexec == 1) _state = SQ_VMSTATE_IDLE;
+              return true;
+            }
+            _stack[(size_t)target] = std::move(ret);
+            RELOAD();
+            ip = ci->ip;
+            _top = base + ci->proto->stacksize;
+            continue;
+          }
+          case OP_CLOSURE: {
+            SQFunctionProto* p = _funcproto(ci->proto->functions[(size_t)ins.d]);
+            SQClosure* cl = new SQClosure(_ss, p);
+            SQObjectPtr clo(cl);
+            SQClosure* cur = _closure(ci->closure);
+            cl->_outers.reserve(p->outers.size());
+            for (auto& ov : p->outers) {
+              if (ov.fromOuter) cl->_outers.push_back(cur->_outers[(size_t)ov.idx]);
+              else cl->_outers.push_back(FindOuter(base + ov.idx));
+            }
+            for (int i = 0; i < p->ndefaults; i++) cl->_defaults.push_back(R[ins.b + i]);
+            R = _stack.data() + base;
+            R[ins.a] = std::move(clo);
+            continue;
+          }
+          case OP_NEWTABLE: R[ins.a] = SQObjectPtr(sq_newtable_obj(_ss, ins.d)); continue;
+          case OP_NEWARRAY: {
+            SQArray* a = sq_newarray_obj(_ss, 0);
+            a->_values.reserve((size_t)ins.d);
+            R[ins.a] = SQObjectPtr(a);
+            continue;
+          }
+          case OP_APPEND: _array(R[ins.a])->_values.push_back(R[ins.b]); continue;
+          case OP_NEWCLASS: {
+            SYNC();
+            SQClass* b = nullptr;
+            if (ins.b != 255) {
+              if (sqtype(R[ins.b]) != OT_CLASS) RaiseAscii("trying to inherit from a %s", sq_typename(sqtype(R[ins.b])));
+              b = _class(R[ins.b]);
+            }
+            SQClass* c = new SQClass(_ss, b);
+            SQObjectPtr co(c);
+            if (ins.c != 255) c->_attributes = R[ins.c];
+            if (b && sqtype(b->_metamethods[MT_INHERITED]) != OT_NULL) {
+              SQObjectPtr m(b->_metamethods[MT_INHERITED]), r, attrs(c->_attributes);
+              CallMeta(m, co, 1, &attrs, r);
+              AFTERCALL();
+            }
+            R[ins.a] = std::move(co);
+            continue;
+          }
+          case OP_FOREACH: {
+            SYNC();
+            bool gen;
+            SQInteger more = FOREACH(R[ins.a], R[ins.a + 3], R[ins.a + 1], R[ins.a + 2], gen);
+            AFTERCALL();
+            if (gen) {
+              SQGenerator* g = _generator(R[ins.a]);
+              if (g->_state == SQGenerator::eDead) {
+                ip += ins.d;
+                continue;
+              }
+              SQObjectPtr gobj(R[ins.a]);
+              SQObjectPtr ret;
+              SQInteger n = sqtype(R[ins.a + 3]) == OT_INTEGER ? _integer(R[ins.a + 3]) : 0;
+              _top = base + ci->proto->stacksize;
+              // resume the generator
+              {
+                extern bool sq_resumegenerator(SQVM * v, SQGenerator * g, SQObjectPtr & ret);
+                if (!sq_resumegenerator(this, g, ret)) throw SQVMError{};
+              }
+              AFTERCALL();
+              if (g->_state == SQGenerator::eDead) {
+                ip += ins.d;
+                continue;
+              }
+              R[ins.a + 1].SetInt(n);
+              R[ins.a + 2] = std::move(ret);
+              R[ins.a + 3].SetInt(n + 1);
+              continue;
+            }
+            if (!more) ip += ins.d;
+            continue;
+          }
+          case OP_PUSHTRAP: {
+            SQVMTrap t;
+            t.stackbase = base;
+            t.top = _top;
+            t.ip = ip + ins.d;
+            t.target = base + ins.a;
+            t.frame = (SQInteger)_frames.size() - 1;
+            _traps.push_back(t);
+            ci->ntraps++;
+            continue;
+          }
+          case OP_POPTRAP:
+            for (int i = 0; i < ins.b; i++) {
+              _traps.pop_back();
+              ci->ntraps--;
+            }
+            continue;
+          case OP_THROW: SYNC(); RaiseObj(R[ins.a]);
+          case OP_YIELD: {
+            SYNC();
+            SQGenerator* g = ci->generator;
+            if (!g) RaiseAscii("yield outside a generator");
+            SQObjectPtr ret;
+            if (ins.b) ret = R[ins.a];
+            SQInteger stacksize = ci->proto->stacksize;
+            CloseOuters(base);
+            g->_stack.assign(_stack.begin() + base, _stack.begin() + base + stacksize);
+            g->_ip = ip;
+            g->_target = ins.a;
+            g->_traps.clear();
+            for (SQInteger i = 0; i < ci->ntraps; i++) {
+              SQVMTrap t = _traps[_traps.size() - (size_t)ci->ntraps + (size_t)i];
+              SQExceptionTrap et;
+              et.stackbase = 0;
+              et.top = t.top - base;
+              et.ip = t.ip;
+              et.target = t.target - base;
+              g->_traps.push_back(et);
+            }
+            for (SQInteger i = 0; i < ci->ntraps; i++) _traps.pop_back();
+            ci->ntraps = 0;
+            g->_state = SQGenerator::eSuspended;
+            ci->generator = nullptr;
+            bool root = ci->root;
+            _frames.pop_back();
+            for (SQInteger i = 0; i < stacksize; i++) R[i].Null();
+            (void)root;
+            retval = std::move(ret);
+            return true;
+          }
+          case OP_RESUME: {
+            SYNC();
+            if (sqtype(R[ins.b]) != OT_GENERATOR)
+              RaiseAscii("trying to resume a '%s',only genenerator can be resumed", sq_typename(sqtype(R[ins.b])));
+            SQObjectPtr g(R[ins.b]), ret;
+            extern bool sq_resumegenerator(SQVM * v, SQGenerator * g, SQObjectPtr & ret);
+            _top = base + ci->proto->stacksize;
+            if (!sq_resumegenerator(this, _generator(g), ret)) throw SQVMError{};
+            AFTERCALL();
+            R[ins.a] = std::move(ret);
+            continue;
+          }
+          case OP_GETBASE: {
+            SQClosure* c = _closure(ci->closure);
+            R[ins.a] = c->_base;
+            continue;
+          }
+          case OP_CLOSE: CloseOuters(base + ins.a); continue;
+          default: RaiseAscii("invalid instruction");
+        }
+      }
+    } catch (SQVMError&) {
+      SQObjectPtr err = _lasterror;
+      if ((SQInteger)_traps.size() > trapsatentry) {
+        if (_ss->_notifyallexceptions && raiseerror) CallErrorHandler(err);
+        SQVMTrap t = _traps.back();
+        while ((SQInteger)_frames.size() - 1 > t.frame) {
+          SQCallFrame& f = _frames.back();
+          SQInteger b = f.base;
+          SQInteger ss = f.proto ? f.proto->stacksize : 0;
+          LeaveFrame();
+          for (SQInteger i = b; i < b + ss; i++) _stack[(size_t)i].Null();
+        }
+        _traps.pop_back();
+        _frames.back().ntraps--;
+        _frames.back().ip = t.ip;
+        _top = _frames.back().base + _frames.back().proto->stacksize;
+        _stack[(size_t)t.target] = err;
+        continue;
+      }
+      if (raiseerror && !_inerrorhandler) CallErrorHandler(err);
+      while ((SQInteger)_frames.size() > rootframe) {
+        SQCallFrame& f = _frames.back();
+        SQInteger b = f.base;
+        SQInteger ss = f.proto ? f.proto->stacksize : 0;
+        LeaveFrame();
+        for (SQInteger i = b; i < b + ss && i < (SQInteger)_stack.size(); i++) _stack[(size_t)i].Null();
+      }
+      _lasterror = err;
+      if (_nestedexec == 1) _state = SQ_VMSTATE_IDLE;
+      return false;
+    }
+  }
+}
+
+// Resumes a suspended generator on top of the current stack.
+bool sq_resumegenerator(SQVM* v, SQGenerator* g, SQObjectPtr& ret) {
+  SQObjectPtr keep(g);
+  if (g->_state == SQGenerator::eRunning) {
+    v->_lasterror = sq_str(v->_ss, "resuming active generator");
+    return false;
+  }
+  if (g->_state == SQGenerator::eDead) {
+    v->_lasterror = sq_str(v->_ss, "resuming dead generator");
+    return false;
+  }
+  SQClosure* cl = _closure(g->_func);
+  SQFunctionProto* p = cl->proto();
+  if ((SQInteger)v->_frames.size() >= SQ_MAX_FRAMES) {
+    v->_lasterror = sq_str(v->_ss, "stack overflow");
+    return false;
+  }
+  SQInteger base = v->_top;
+  v->EnsureStack(base + p->stacksize + 1);
+  for (size_t i = 0; i < g->_stack.size(); i++) v->_stack[(size_t)base + i] = std::move(g->_stack[i]);
+  g->_stack.clear();
+  SQInteger rootframe = (SQInteger)v->_frames.size();
+  v->_frames.emplace_back();
+  SQCallFrame& f = v->_frames.back();
+  f.closure = g->_func;
+  f.proto = p;
+  f.literals = p->literals.data();
+  f.ip = g->_ip;
+  f.base = base;
+  f.root = true;
+  f.generator = g;
+  f.target = -1;
+  for (auto& t : g->_traps) {
+    SQVMTrap vt;
+    vt.stackbase = base;
+    vt.top = t.top + base;
+    vt.ip = t.ip;
+    vt.target = t.target + base;
+    vt.frame = rootframe;
+    v->_traps.push_back(vt);
+    f.ntraps++;
+  }
+  g->_traps.clear();
+  if (g->_ip != p->code.data()) v->_stack[(size_t)(base + g->_target)].Null();
+  g->_state = SQGenerator::eRunning;
+  v->_top = base + p->stacksize;
+  bool ok = v->Execute(rootframe, ret, false);
+  v->_top = base;
+  return ok;
+}

@@ -199,7 +199,7 @@ bool sq_settypemask(SQNativeClosure* nc, SQInteger nparamscheck, const SQChar* t
   const SQChar* p = typemask;
   while (*p) {
     switch (*p) {
-      case ' ': break;
+      case ' ': p++; continue;
       case 'o': mask |= _RT_NULL; break;
       case 'i': mask |= _RT_INTEGER; break;
       case 'f': mask |= _RT_FLOAT; break;
@@ -217,11 +217,14 @@ bool sq_settypemask(SQNativeClosure* nc, SQInteger nparamscheck, const SQChar* t
       case 'y': mask |= _RT_CLASS; break;
       case 'r': mask |= _RT_WEAKREF; break;
       case '.': mask = -1; break;
-      case '|': p++; continue;
       default: return false;
     }
     p++;
-    if (*p == '|') continue;
+    while (*p == ' ') p++;
+    if (*p == '|') {
+      p++;
+      continue;
+    }
     nc->_typecheck.push_back((SQObjectType)mask);
     mask = 0;
   }
@@ -551,7 +554,7 @@ SQRESULT sq_getmemberhandle(HSQUIRRELVM v, SQInteger idx, HSQMEMBERHANDLE* handl
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "the object is not a class");
   SQObjectPtr key = Stk(v, -1);
-  SQInteger mi;
+  SQInteger mi = 0;
   if (!_class(o)->GetMemberIndex(key, mi)) return Err(v, "wrong index");
   handle->_static = SQ_MEMBER_IS_METHOD(mi) ? SQTrue : SQFalse;
   handle->_index = SQ_MEMBER_IDX(mi);
@@ -620,7 +623,7 @@ SQRESULT sq_newslot(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) {
   if (sqtype(self) != OT_TABLE && sqtype(self) != OT_CLASS) return Err(v, "invalid type");
   SQObjectPtr key = Stk(v, -2), val = Stk(v, -1);
   if (sqtype(key) == OT_NULL) return Err(v, "null is not a valid key");
-  API_TRY(v, v->NewSlot(self, key, val, SQObjectPtr(), bstatic != 0, false));
+  API_TRY(v, v->NewSlot(self, key, val, SQObjectPtr(), bstatic ? 1 : 0, false));
   v->Pop(2);
   return SQ_OK;
 }
@@ -720,7 +723,7 @@ static SQRESULT NewMember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic, bool raw
   if (sqtype(self) != OT_CLASS) return Err(v, "new member only works with classes");
   SQObjectPtr key = Stk(v, -3), val = Stk(v, -2), attrs = Stk(v, -1);
   if (sqtype(key) == OT_NULL) return Err(v, "null key");
-  API_TRY(v, v->NewSlot(self, key, val, attrs, bstatic != 0, raw));
+  API_TRY(v, v->NewSlot(self, key, val, attrs, (bstatic ? 1 : 0) | 2, raw));
   v->Pop(3);
   return SQ_OK;
 }
@@ -784,7 +787,7 @@ SQRESULT sq_setdelegate(HSQUIRRELVM v, SQInteger idx) {
     case OT_TABLE: {
       // refuse delegate loops
       for (SQObjectPtr d = mt; sqtype(d) == OT_TABLE; d = _table(d)->_delegate)
-        if (_table(d) == _table(self)) return Err(v, "delegate cycle");
+        if (_table(d) == _table(self)) return Err(v, "delagate cycle");
       _table(self)->_delegate = mt;
       break;
     }
@@ -1038,11 +1041,202 @@ SQRESULT sq_resurrectunreachable(HSQUIRRELVM v) {
   return SQ_OK;
 }
 
-SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC, SQUserPointer) {
-  return Err(v, "closure serialisation is not supported");
+// ---------------------------------------------------------------- bytecode streams
+namespace {
+struct Writer {
+  SQWRITEFUNC f;
+  SQUserPointer up;
+  bool ok = true;
+  void Bytes(const void* p, SQInteger n) {
+    if (ok && f(up, (SQUserPointer)p, n) != n) ok = false;
+  }
+  void I32(int32_t i) { Bytes(&i, 4); }
+  void Str(const SQObject& o) {
+    if (sqtype(o) != OT_STRING) {
+      I32(-1);
+      return;
+    }
+    I32((int32_t)_string(o)->_len);
+    Bytes(_string(o)->_val, _string(o)->_len * (SQInteger)sizeof(SQChar));
+  }
+  void Value(const SQObject& o) {
+    I32((int32_t)sqtype(o));
+    switch (sqtype(o)) {
+      case OT_STRING: Str(o); break;
+      case OT_INTEGER: case OT_BOOL: I32(_integer(o)); break;
+      case OT_FLOAT: Bytes(&o._unVal.fFloat, 4); break;
+      case OT_NULL: break;
+      default: ok = false;
+    }
+  }
+  void Proto(SQFunctionProto* p) {
+    I32(0x50524F54);  // 'PROT'
+    Str(p->name);
+    Str(p->source);
+    I32(p->nparams);
+    I32(p->ndefaults);
+    I32(p->varparams);
+    I32(p->generator);
+    I32(p->stacksize);
+    I32((int32_t)p->params.size());
+    for (auto& x : p->params) Str(x);
+    I32((int32_t)p->literals.size());
+    for (auto& x : p->literals) Value(x);
+    I32((int32_t)p->outers.size());
+    for (auto& x : p->outers) {
+      Str(x.name);
+      I32(x.fromOuter);
+      I32(x.idx);
+    }
+    I32((int32_t)p->locals.size());
+    for (auto& x : p->locals) {
+      Str(x.name);
+      I32(x.pos);
+      I32(x.startop);
+      I32(x.endop);
+    }
+    I32((int32_t)p->lines.size());
+    for (auto& x : p->lines) {
+      I32(x.op);
+      I32(x.line);
+    }
+    I32((int32_t)p->code.size());
+    Bytes(p->code.data(), (SQInteger)(p->code.size() * sizeof(SQInstruction)));
+    I32((int32_t)p->functions.size());
+    for (auto& x : p->functions) Proto(_funcproto(x));
+  }
+};
+
+struct Reader {
+  SQVM* v;
+  SQREADFUNC f;
+  SQUserPointer up;
+  bool ok = true;
+  void Bytes(void* p, SQInteger n) {
+    if (n < 0 || (ok && f(up, p, n) != n)) ok = false;
+    if (!ok) memset(p, 0, (size_t)std::max<SQInteger>(n, 0));
+  }
+  int32_t I32() {
+    int32_t i = 0;
+    Bytes(&i, 4);
+    return i;
+  }
+  int32_t Count() {
+    int32_t n = I32();
+    if (n < 0 || n > (1 << 24)) {
+      ok = false;
+      return 0;
+    }
+    return n;
+  }
+  SQObjectPtr Str() {
+    int32_t n = I32();
+    if (n < 0 || !ok) return SQObjectPtr();
+    if (n > (1 << 26)) {
+      ok = false;
+      return SQObjectPtr();
+    }
+    sqstring s((size_t)n, 0);
+    Bytes(s.data(), n * (SQInteger)sizeof(SQChar));
+    return sq_str16(v->_ss, s);
+  }
+  SQObjectPtr Value() {
+    int32_t t = I32();
+    switch (t) {
+      case OT_STRING: return Str();
+      case OT_INTEGER: return SQObjectPtr((SQInteger)I32());
+      case OT_BOOL: return SQObjectPtr(I32() != 0);
+      case OT_FLOAT: {
+        SQFloat fl;
+        Bytes(&fl, 4);
+        return SQObjectPtr(fl);
+      }
+      case OT_NULL: return SQObjectPtr();
+      default: ok = false; return SQObjectPtr();
+    }
+  }
+  SQObjectPtr Proto(int depth) {
+    if (depth > 200 || I32() != 0x50524F54) {
+      ok = false;
+      return SQObjectPtr();
+    }
+    SQFunctionProto* p = new SQFunctionProto();
+    SQObjectPtr po(p);
+    p->name = Str();
+    p->source = Str();
+    p->nparams = I32();
+    p->ndefaults = I32();
+    p->varparams = I32() != 0;
+    p->generator = I32() != 0;
+    p->stacksize = I32();
+    for (int32_t i = 0, n = Count(); i < n && ok; i++) p->params.push_back(Str());
+    for (int32_t i = 0, n = Count(); i < n && ok; i++) p->literals.push_back(Value());
+    for (int32_t i = 0, n = Count(); i < n && ok; i++) {
+      SQOuterVarInfo o;
+      o.name = Str();
+      o.fromOuter = I32() != 0;
+      o.idx = I32();
+      p->outers.push_back(o);
+    }
+    for (int32_t i = 0, n = Count(); i < n && ok; i++) {
+      SQLocalVarInfo l;
+      l.name = Str();
+      l.pos = I32();
+      l.startop = I32();
+      l.endop = I32();
+      p->locals.push_back(l);
+    }
+    for (int32_t i = 0, n = Count(); i < n && ok; i++) {
+      SQLineInfo l;
+      l.op = I32();
+      l.line = I32();
+      p->lines.push_back(l);
+    }
+    int32_t nc = Count();
+    if (ok) {
+      p->code.resize((size_t)nc);
+      Bytes(p->code.data(), nc * (SQInteger)sizeof(SQInstruction));
+    }
+    for (int32_t i = 0, n = Count(); i < n && ok; i++) p->functions.push_back(Proto(depth + 1));
+    // reject streams whose code would index outside the function's tables
+    if (ok && (p->stacksize < p->nparams + 1 || p->stacksize > 256 || p->nparams < 1 ||
+               p->ndefaults > p->nparams || p->code.empty()))
+      ok = false;
+    return po;
+  }
+};
+}  // namespace
+
+SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC writef, SQUserPointer up) {
+  SQObjectPtr& o = Stk(v, -1);
+  if (sqtype(o) != OT_CLOSURE) return Err(v, "the target is not a closure");
+  if (!_closure(o)->_outers.empty()) return Err(v, "a closure with free variables cannot be serialized");
+  Writer w{writef, up};
+  uint16_t tag = SQ_BYTECODE_STREAM_TAG;
+  w.Bytes(&tag, 2);
+  w.I32(0x53514252);  // stream signature
+  w.I32((int32_t)sizeof(SQChar));
+  w.I32((int32_t)sizeof(SQInteger));
+  w.I32((int32_t)sizeof(SQFloat));
+  w.Proto(_closure(o)->proto());
+  if (!w.ok) return Err(v, "io error, cannot write the closure");
+  return SQ_OK;
 }
-SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC, SQUserPointer) {
-  return Err(v, "closure serialisation is not supported");
+
+SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
+  Reader r{v, readf, up};
+  uint16_t tag = 0;
+  r.Bytes(&tag, 2);
+  if (!r.ok || tag != SQ_BYTECODE_STREAM_TAG) return Err(v, "invalid stream");
+  if (r.I32() != 0x53514252 || r.I32() != (int32_t)sizeof(SQChar) || r.I32() != (int32_t)sizeof(SQInteger) ||
+      r.I32() != (int32_t)sizeof(SQFloat))
+    return Err(v, "invalid stream");
+  SQObjectPtr p = r.Proto(0);
+  if (!r.ok) return Err(v, "invalid or damaged bytecode stream");
+  extern bool sq_verifyproto(SQFunctionProto * p);
+  if (!sq_verifyproto(_funcproto(p))) return Err(v, "invalid or damaged bytecode stream");
+  v->Push(SQObjectPtr(new SQClosure(v->_ss, _funcproto(p))));
+  return SQ_OK;
 }
 
 void* sq_malloc(SQUnsignedInteger size) { return malloc(size); }

@@ -18,28 +18,28 @@ SQInteger Throw(HSQUIRRELVM v, const char* msg) {
   return SQ_ERROR;
 }
 
+// Converts the longest numeric prefix the way the C library does; a string
+// with a '.' or an exponent reads as a float.
 bool StrToNum(const SQChar* s, SQInteger len, SQObjectPtr& out, bool wantfloat) {
   std::string a;
   for (SQInteger i = 0; i < len; i++) {
-    if (s[i] > 127 || s[i] == 0) return false;
-    a.push_back((char)s[i]);
+    if (s[i] == 0) break;
+    a.push_back(s[i] > 127 ? '?' : (char)s[i]);
   }
-  if (a.empty()) return false;
   const char* p = a.c_str();
   char* end = nullptr;
-  bool isfloat = false;
-  for (char c : a)
-    if (c == '.' || c == 'e' || c == 'E') isfloat = true;
-  if (wantfloat || isfloat) {
+  bool isfloat = a.find_first_of(".eE") != std::string::npos;
+  if (isfloat) {
     double d = strtod(p, &end);
-    if (end == p || *end) return false;
+    if (end == p) return false;
     if (wantfloat) out = SQObjectPtr((SQFloat)d);
     else out = SQObjectPtr((SQInteger)(SQFloat)d);
     return true;
   }
   long long l = strtoll(p, &end, 10);
-  if (end == p || *end) return false;
-  out = SQObjectPtr((SQInteger)(uint32_t)l);
+  if (end == p) return false;
+  if (wantfloat) out = SQObjectPtr((SQFloat)l);
+  else out = SQObjectPtr((SQInteger)(uint32_t)l);
   return true;
 }
 
@@ -80,11 +80,10 @@ SQInteger base_enabledebuginfo(HSQUIRRELVM v) {
   return 0;
 }
 
-SQInteger base_getstackinfos(HSQUIRRELVM v) {
-  SQInteger level;
-  sq_getinteger(v, -1, &level);
+// Pushes on v a table describing level `level` of t's call stack.
+SQInteger PushStackInfos(HSQUIRRELVM v, HSQUIRRELVM t, SQInteger level) {
   SQStackInfos si;
-  if (SQ_FAILED(sq_stackinfos(v, level, &si))) return 0;
+  if (SQ_FAILED(sq_stackinfos(t, level, &si))) return 0;
   const SQChar* fn = si.funcname ? si.funcname : u"unknown";
   const SQChar* src = si.source ? si.source : u"unknown";
   sq_newtable(v);
@@ -101,15 +100,22 @@ SQInteger base_getstackinfos(HSQUIRRELVM v) {
   sq_newtable(v);
   SQInteger seq = 0;
   const SQChar* name;
-  while ((name = sq_getlocal(v, (SQUnsignedInteger)level, (SQUnsignedInteger)seq))) {
+  while ((name = sq_getlocal(t, (SQUnsignedInteger)level, (SQUnsignedInteger)seq))) {
+    SQObjectPtr val = t->Top();
+    t->Pop();
     sq_pushstring(v, name, -1);
-    sq_push(v, -2);
-    sq_newslot(v, -4, SQFalse);
-    sq_pop(v, 1);
+    v->Push(val);
+    sq_newslot(v, -3, SQFalse);
     seq++;
   }
   sq_newslot(v, -3, SQFalse);
   return 1;
+}
+
+SQInteger base_getstackinfos(HSQUIRRELVM v) {
+  SQInteger level;
+  sq_getinteger(v, -1, &level);
+  return PushStackInfos(v, v, level);
 }
 
 SQInteger base_assert(HSQUIRRELVM v) {
@@ -320,15 +326,13 @@ SQInteger tbl_getdelegate(HSQUIRRELVM v) {
 // ---------------------------------------------------------------- arrays
 SQInteger arr_append(HSQUIRRELVM v) {
   _array(A(v, 1))->_values.push_back(A(v, 2));
-  sq_push(v, 1);
-  return 1;
+  return 0;
 }
 SQInteger arr_extend(HSQUIRRELVM v) {
   SQArray* a = _array(A(v, 1));
   std::vector<SQObjectPtr> src = _array(A(v, 2))->_values;
   for (auto& x : src) a->_values.push_back(x);
-  sq_push(v, 1);
-  return 1;
+  return 0;
 }
 SQInteger arr_pop(HSQUIRRELVM v) {
   SQArray* a = _array(A(v, 1));
@@ -347,8 +351,7 @@ SQInteger arr_insert(HSQUIRRELVM v) {
   SQInteger i = tointeger(A(v, 2));
   if (i < 0 || i > a->Size()) return Throw(v, "index out of range");
   a->_values.insert(a->_values.begin() + i, A(v, 3));
-  sq_push(v, 1);
-  return 1;
+  return 0;
 }
 SQInteger arr_remove(HSQUIRRELVM v) {
   SQArray* a = _array(A(v, 1));
@@ -367,13 +370,11 @@ SQInteger arr_resize(HSQUIRRELVM v) {
   size_t old = a->_values.size();
   a->_values.resize((size_t)n);
   for (size_t i = old; i < a->_values.size(); i++) a->_values[i] = fill;
-  sq_push(v, 1);
-  return 1;
+  return 0;
 }
 SQInteger arr_reverse(HSQUIRRELVM v) {
   sq_arrayreverse(v, 1);
-  sq_push(v, 1);
-  return 1;
+  return 0;
 }
 SQInteger arr_slice(HSQUIRRELVM v) {
   SQArray* a = _array(A(v, 1));
@@ -517,8 +518,7 @@ SQInteger arr_sort(HSQUIRRELVM v) {
   } catch (SQVMError&) {
     return SQ_ERROR;
   }
-  sq_push(v, 1);
-  return 1;
+  return 0;
 }
 
 // ---------------------------------------------------------------- closures
@@ -560,7 +560,7 @@ SQInteger fn_getinfos(HSQUIRRELVM v) {
     SQFunctionProto* p = _closure(o)->proto();
     SQArray* params = sq_newarray_obj(ss, 0);
     SQObjectPtr po(params);
-    for (int i = 0; i < p->nparams; i++) params->_values.push_back(p->params[(size_t)i]);
+    for (auto& pn : p->params) params->_values.push_back(pn);
     if (p->varparams) params->_values.push_back(sq_str(ss, "..."));
     SQArray* defs = sq_newarray_obj(ss, 0);
     SQObjectPtr dobj(defs);
@@ -569,13 +569,16 @@ SQInteger fn_getinfos(HSQUIRRELVM v) {
     t->NewSlot(sq_str(ss, "name"), p->name);
     t->NewSlot(sq_str(ss, "src"), p->source);
     t->NewSlot(sq_str(ss, "parameters"), po);
-    t->NewSlot(sq_str(ss, "varargs"), SQObjectPtr(p->varparams));
+    t->NewSlot(sq_str(ss, "varargs"), SQObjectPtr((SQInteger)(p->varparams ? 1 : 0)));
     t->NewSlot(sq_str(ss, "defparams"), dobj);
   } else {
     SQNativeClosure* nc = _nativeclosure(o);
-    SQArray* tm = sq_newarray_obj(ss, 0);
-    SQObjectPtr tmo(tm);
-    for (auto m : nc->_typecheck) tm->_values.push_back(SQObjectPtr((SQInteger)m));
+    SQObjectPtr tmo;
+    if (!nc->_typecheck.empty()) {
+      SQArray* tm = sq_newarray_obj(ss, 0);
+      tmo = SQObjectPtr(tm);
+      for (auto m : nc->_typecheck) tm->_values.push_back(SQObjectPtr((SQInteger)m));
+    }
     t->NewSlot(sq_str(ss, "native"), SQObjectPtr(true));
     t->NewSlot(sq_str(ss, "name"), nc->_name);
     t->NewSlot(sq_str(ss, "paramscheck"), SQObjectPtr(nc->_nparamscheck));
@@ -640,21 +643,7 @@ SQInteger thr_getstatus(HSQUIRRELVM v) {
 
 SQInteger thr_getstackinfos(HSQUIRRELVM v) {
   SQObjectPtr to = A(v, 1);
-  SQVM* t = _thread(to);
-  SQInteger level = tointeger(A(v, 2));
-  SQStackInfos si;
-  if (SQ_FAILED(sq_stackinfos(t, level, &si))) return 0;
-  sq_newtable(v);
-  sq_pushstring(v, u"func", -1);
-  sq_pushstring(v, si.funcname ? si.funcname : u"unknown", -1);
-  sq_newslot(v, -3, SQFalse);
-  sq_pushstring(v, u"src", -1);
-  sq_pushstring(v, si.source ? si.source : u"unknown", -1);
-  sq_newslot(v, -3, SQFalse);
-  sq_pushstring(v, u"line", -1);
-  sq_pushinteger(v, si.line);
-  sq_newslot(v, -3, SQFalse);
-  return 1;
+  return PushStackInfos(v, _thread(to), tointeger(A(v, 2)));
 }
 
 // ---------------------------------------------------------------- classes and instances
@@ -682,7 +671,7 @@ SQInteger cls_newmember_impl(HSQUIRRELVM v, bool raw) {
   if (n > 3) attrs = A(v, 4);
   if (n > 4) bstatic = sq_objtobool(&A(v, 5));
   try {
-    v->NewSlot(self, key, val, attrs, bstatic, raw);
+    v->NewSlot(self, key, val, attrs, (bstatic ? 1 : 0) | 2, raw);
   } catch (SQVMError&) {
     return SQ_ERROR;
   }
@@ -724,7 +713,7 @@ const Reg kNumber[] = {{"tofloat", num_tofloat, 1, "n|b"},     {"tostring", d_to
                        {"weakref", d_weakref, 1, nullptr},     {nullptr, nullptr, 0, nullptr}};
 const Reg kString[] = {{"len", d_len, 1, "s"},           {"tointeger", str_tointeger, 1, "s"},
                        {"tofloat", str_tofloat, 1, "s"}, {"tostring", d_tostring, 1, "."},
-                       {"slice", str_slice, -1, "s n  n"}, {"find", str_find, -2, "s s n "},
+                       {"slice", str_slice, -1, "snn"}, {"find", str_find, -2, "s s n "},
                        {"tolower", str_tolower, 1, "s"}, {"toupper", str_toupper, 1, "s"},
                        {"weakref", d_weakref, 1, nullptr}, {nullptr, nullptr, 0, nullptr}};
 const Reg kTable[] = {{"len", d_len, 1, "t"},

@@ -86,11 +86,7 @@ class Compiler {
     }
     line = _lex._currentline;
     col = _lex._currentcolumn;
-    // drop the partially built functions
-    while (_fs) {
-      FuncState* p = _fs->parent;
-      _fs = p;
-    }
+    _fs = nullptr;  // the function states lived on the unwound C++ stack
     return false;
   }
 
@@ -351,6 +347,9 @@ class Compiler {
         if (!IsEndOfStatement()) {
           Exp e = Expression();
           int r = AnyReg(e);
+          if (!isyield && _fs->ntraps == 0 && e.k == E_REG && !_fs->proto->code.empty() &&
+              _fs->lasttarget < Pc() && _fs->proto->code.back().op == OP_CALL && _fs->proto->code.back().a == r)
+            _fs->proto->code.back().op = OP_TAILCALL;
           if (!isyield && _fs->ntraps > 0) Emit(OP_POPTRAP, 0, _fs->ntraps, 0, 0);
           Emit(isyield ? OP_YIELD : OP_RETURN, r, 1, 0, 0);
           FreeExp(e);
@@ -410,7 +409,8 @@ class Compiler {
       default: {
         int top = _fs->top;
         Exp e = Expression(true);
-        (void)e;
+        // a lone access still performs the lookup (and may raise)
+        if (e.k == E_FIELD || e.k == E_FIELDK || e.k == E_GLOBAL) AnyReg(e);
         SetTop(top);
         break;
       }

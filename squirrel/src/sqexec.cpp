@@ -39,7 +39,6 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
     return false;
   }
   NestGuard ng(this);
-  SQInteger trapsatentry = (SQInteger)_traps.size();
   if (_state != SQ_VMSTATE_SUSPENDED) _state = SQ_VMSTATE_RUNNING;
   SQCallFrame* ci;
   const SQInstruction* ip;
@@ -210,7 +209,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             SYNC();
             SQObjectPtr attrs;
             if (ins.d & 2) attrs = R[ins.d >> 8];
-            NewSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), SQObjectPtr(R[ins.a]), attrs, (ins.d & 1) != 0,
+            NewSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), SQObjectPtr(R[ins.a]), attrs, (ins.d & 1) | 2,
                     false);
             AFTERCALL();
             continue;
@@ -414,6 +413,22 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             SQInteger nargs = ins.b;
             SQInteger cbase = base + ins.a + 1;
             SYNC();
+            if (ins.op == OP_TAILCALL && sqtype(fn) == OT_CLOSURE && !_closure(fn)->proto()->generator &&
+                !ci->generator && ci->ntraps == 0) {
+              // the callee replaces the running frame
+              SQObjectPtr c(fn);
+              CloseOuters(base);
+              SQInteger target = ci->target;
+              bool root = ci->root;
+              SQInteger stacksize = ci->proto->stacksize;
+              for (SQInteger k = 0; k < nargs; k++) R[k] = std::move(R[ins.a + 1 + k]);
+              for (SQInteger k = nargs; k < stacksize; k++) R[k].Null();
+              _frames.pop_back();
+              EnterScriptFrame(c, base, nargs, target, root);
+              RELOAD();
+              ip = ci->ip;
+              continue;
+            }
             if (sqtype(fn) == OT_CLOSURE && !_closure(fn)->proto()->generator) {
               SQObjectPtr c(fn);
               EnterScriptFrame(c, cbase, nargs, base + ins.a, false);
@@ -501,7 +516,13 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             R[ins.a] = SQObjectPtr(a);
             continue;
           }
-          case OP_APPEND: _array(R[ins.a])->_values.push_back(R[ins.b]); continue;
+          case OP_APPEND:
+            if (sqtype(R[ins.a]) != OT_ARRAY) {
+              SYNC();
+              RaiseAscii("invalid instruction");
+            }
+            _array(R[ins.a])->_values.push_back(R[ins.b]);
+            continue;
           case OP_NEWCLASS: {
             SYNC();
             SQClass* b = nullptr;
@@ -565,6 +586,10 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             continue;
           }
           case OP_POPTRAP:
+            if (ci->ntraps < ins.b) {
+              SYNC();
+              RaiseAscii("invalid instruction");
+            }
             for (int i = 0; i < ins.b; i++) {
               _traps.pop_back();
               ci->ntraps--;
@@ -626,7 +651,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
       }
     } catch (SQVMError&) {
       SQObjectPtr err = _lasterror;
-      if ((SQInteger)_traps.size() > trapsatentry) {
+      if (!_traps.empty() && _traps.back().frame >= rootframe) {
         if (_ss->_notifyallexceptions && raiseerror) CallErrorHandler(err);
         SQVMTrap t = _traps.back();
         while ((SQInteger)_frames.size() - 1 > t.frame) {
@@ -701,10 +726,76 @@ bool sq_resumegenerator(SQVM* v, SQGenerator* g, SQObjectPtr& ret) {
     f.ntraps++;
   }
   g->_traps.clear();
-  if (g->_ip != p->code.data()) v->_stack[(size_t)(base + g->_target)].Null();
   g->_state = SQGenerator::eRunning;
   v->_top = base + p->stacksize;
   bool ok = v->Execute(rootframe, ret, false);
   v->_top = base;
   return ok;
 }
+
+// Checks that loaded bytecode only names registers, constants, functions,
+// outers and jump targets that exist, so a damaged stream cannot make the
+// interpreter read outside its tables.
+static bool VerifyProto(SQFunctionProto* p, SQFunctionProto* parent, int depth) {
+  if (depth > 200) return false;
+  const int ss = p->stacksize;
+  const int nk = (int)p->literals.size();
+  const int nf = (int)p->functions.size();
+  const int no = (int)p->outers.size();
+  const int n = (int)p->code.size();
+  if (n == 0 || p->code.back().op != OP_RETURN) return false;
+  if (ss < 1 || ss > 256 || p->nparams < 1 || (int)p->params.size() < p->nparams + (p->varparams ? 1 : 0) ||
+      p->nparams + (p->varparams ? 1 : 0) > ss || p->ndefaults < 0 || p->ndefaults > p->nparams)
+    return false;
+  for (auto& o : p->outers) {
+    if (!parent) return false;
+    if (o.fromOuter ? (o.idx < 0 || o.idx >= (int)parent->outers.size()) : (o.idx < 0 || o.idx >= parent->stacksize))
+      return false;
+  }
+  for (auto& l : p->locals)
+    if (l.pos < 0 || l.pos >= ss || sqtype(l.name) != OT_STRING) return false;
+  auto R = [&](int r) { return r >= 0 && r < ss; };
+  for (int pc = 0; pc < n; pc++) {
+    const SQInstruction& i = p->code[(size_t)pc];
+    auto J = [&]() { long t = (long)pc + 1 + i.d; return t >= 0 && t < n; };
+    bool ok;
+    switch (i.op) {
+      case OP_LOADK: ok = R(i.a) && i.d >= 0 && i.d < nk; break;
+      case OP_LOADINT: case OP_LOADFLOAT: case OP_LOADBOOL: case OP_LOADROOT: case OP_NEWTABLE:
+      case OP_NEWARRAY: case OP_THROW: case OP_YIELD: case OP_GETBASE: case OP_CLOSE:
+        ok = R(i.a);
+        break;
+      case OP_LOADNULL: ok = i.a + i.b <= ss; break;
+      case OP_MOVE: case OP_NOT: case OP_NEG: case OP_BNOT: case OP_TYPEOF: case OP_CLONE: case OP_APPEND:
+      case OP_RESUME:
+        ok = R(i.a) && R(i.b);
+        break;
+      case OP_GETOUTER: case OP_SETOUTER: ok = R(i.a) && i.d >= 0 && i.d < no; break;
+      case OP_GETK: case OP_SETK: ok = R(i.a) && R(i.b) && i.d >= 0 && i.d < nk; break;
+      case OP_GETGLOBAL: case OP_SETGLOBAL: ok = R(i.a) && i.d >= 0 && i.d < nk; break;
+      case OP_NEWMEMBER: ok = R(i.a) && R(i.b) && R(i.c) && (!(i.d & 2) || R(i.d >> 8)); break;
+      case OP_ARITHI: ok = R(i.a) && R(i.b) && (i.c == '+' || i.c == '-'); break;
+      case OP_JCMP: ok = R(i.a) && R(i.b) && i.c <= CMP_GE && J(); break;
+      case OP_JMP: ok = J(); break;
+      case OP_JZ: case OP_JNZ: case OP_PUSHTRAP: ok = R(i.a) && J(); break;
+      case OP_CALL: case OP_TAILCALL: ok = i.b >= 1 && i.a + i.b < ss; break;
+      case OP_RETURN: ok = !i.b || R(i.a); break;
+      case OP_CLOSURE:
+        ok = R(i.a) && i.d >= 0 && i.d < nf && sqtype(p->functions[(size_t)i.d]) == OT_FUNCPROTO &&
+             i.b + _funcproto(p->functions[(size_t)i.d])->ndefaults <= ss;
+        break;
+      case OP_NEWCLASS: ok = R(i.a) && (i.b == 255 || R(i.b)) && (i.c == 255 || R(i.c)); break;
+      case OP_FOREACH: ok = i.a + 3 < ss && J(); break;
+      case OP_POPTRAP: ok = true; break;
+      default:
+        ok = i.op < OP_COUNT && R(i.a) && R(i.b) && R(i.c);
+        break;
+    }
+    if (!ok) return false;
+  }
+  for (auto& f : p->functions)
+    if (sqtype(f) != OT_FUNCPROTO || !VerifyProto(_funcproto(f), p, depth + 1)) return false;
+  return true;
+}
+
+bool sq_verifyproto(SQFunctionProto* p) { return p->outers.empty() && VerifyProto(p, nullptr, 0); }

@@ -437,14 +437,14 @@ struct SQInstance : SQCollectable {
   ~SQInstance() override;
   SQClass* cls() const { return _class._unVal.pClass; }
   bool Get(const SQObject& key, SQObjectPtr& out) const {
-    SQInteger mi;
+    SQInteger mi = 0;
     if (!cls()->GetMemberIndex(key, mi)) return false;
     if (SQ_MEMBER_IS_METHOD(mi)) out = cls()->_methods[SQ_MEMBER_IDX(mi)].val;
     else out = _values[SQ_MEMBER_IDX(mi)];
     return true;
   }
   bool Set(const SQObject& key, const SQObject& val) {
-    SQInteger mi;
+    SQInteger mi = 0;
     if (!cls()->GetMemberIndex(key, mi) || SQ_MEMBER_IS_METHOD(mi)) return false;
     _values[SQ_MEMBER_IDX(mi)] = val;
     return true;

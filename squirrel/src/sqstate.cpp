@@ -415,7 +415,7 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
   bool isfunc = sqtype(val) == OT_CLOSURE || sqtype(val) == OT_NATIVECLOSURE;
   bool belongsToClass = isfunc || bstatic;
   if (_locked && !belongsToClass) return false;
-  SQInteger mi;
+  SQInteger mi = 0;
   SQTable::Node* n = members()->FindNode(key);
   if (n) {
     mi = _integer(n->val);
@@ -442,7 +442,7 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
 done:
   if (sqtype(key) == OT_STRING) {
     if (sq_rawequal(key, ss->_constructorname)) {
-      SQInteger m;
+      SQInteger m = 0;
       GetMemberIndex(key, m);
       _constructoridx = SQ_MEMBER_IDX(m);
     }
@@ -455,7 +455,7 @@ done:
 }
 
 bool SQClass::Get(const SQObject& key, SQObjectPtr& out) const {
-  SQInteger mi;
+  SQInteger mi = 0;
   if (!GetMemberIndex(key, mi)) return false;
   out = SQ_MEMBER_IS_METHOD(mi) ? _methods[(size_t)SQ_MEMBER_IDX(mi)].val : _defaults[(size_t)SQ_MEMBER_IDX(mi)].val;
   return true;
@@ -467,7 +467,7 @@ bool SQClass::SetAttributes(const SQObject& key, const SQObject& val, SQObjectPt
     _attributes = val;
     return true;
   }
-  SQInteger mi;
+  SQInteger mi = 0;
   if (!GetMemberIndex(key, mi)) return false;
   SQClassMember& m = SQ_MEMBER_IS_METHOD(mi) ? _methods[(size_t)SQ_MEMBER_IDX(mi)] : _defaults[(size_t)SQ_MEMBER_IDX(mi)];
   old = m.attrs;
@@ -480,7 +480,7 @@ bool SQClass::GetAttributes(const SQObject& key, SQObjectPtr& out) {
     out = _attributes;
     return true;
   }
-  SQInteger mi;
+  SQInteger mi = 0;
   if (!GetMemberIndex(key, mi)) return false;
   out = SQ_MEMBER_IS_METHOD(mi) ? _methods[(size_t)SQ_MEMBER_IDX(mi)].attrs : _defaults[(size_t)SQ_MEMBER_IDX(mi)].attrs;
   return true;
@@ -522,7 +522,7 @@ void SQClass::Clear() {
 }
 
 SQInstance* SQClass::CreateInstance() {
-  _locked = true;
+  for (SQClass* c = this; c; c = sqtype(c->_base) == OT_CLASS ? _class(c->_base) : nullptr) c->_locked = true;
   SQInstance* inst = new SQInstance(_ss);
   inst->_class = SQObjectPtr(this);
   inst->_values.reserve(_defaults.size());

@@ -173,8 +173,6 @@ void SQVM::ToString(const SQObject& o, SQObjectPtr& dest) {
         dest = res;
         return;
       }
-      sq_tostring_simple(_ss, res, dest);
-      return;
     }
   }
   sq_tostring_simple(_ss, o, dest);
@@ -290,80 +288,67 @@ bool SQVM::GetDelegated(const SQObject& self, const SQObject& key, SQObjectPtr& 
 
 bool SQVM::Get(const SQObject& self, const SQObject& key, SQObjectPtr& dest, bool raw, bool fallbackroot) {
   switch (sqtype(self)) {
-    case OT_TABLE: {
-      SQTable* t = _table(self);
-      if (t->Get(key, dest)) return true;
-      // delegate chain
-      SQTable* d = sqtype(t->_delegate) == OT_TABLE ? _table(t->_delegate) : nullptr;
-      int guard = 0;
-      while (d && guard++ < 1000) {
-        if (d->Get(key, dest)) return true;
-        d = sqtype(d->_delegate) == OT_TABLE ? _table(d->_delegate) : nullptr;
-      }
-      if (!raw) {
-        int st;
-        if (InvokeGetMeta(self, key, dest, st)) return true;
-        if (st == 1) return false;
-      }
-      if (sqtype(t->_delegate) == OT_NULL && GetDelegated(self, key, dest)) return true;
+    case OT_TABLE:
+      if (_table(self)->Get(key, dest)) return true;
       break;
-    }
-    case OT_ARRAY: {
+    case OT_ARRAY:
       if (sqtype(key) == OT_INTEGER || sqtype(key) == OT_FLOAT) {
         SQInteger i = tointeger(key);
         SQArray* a = _array(self);
-        if (i < 0) i += a->Size();
         if (i >= 0 && i < a->Size()) {
           dest = a->_values[(size_t)i];
           return true;
         }
         return false;
       }
-      if (GetDelegated(self, key, dest)) return true;
       break;
-    }
-    case OT_INSTANCE: {
+    case OT_INSTANCE:
       if (_instance(self)->Get(key, dest)) return true;
-      if (GetDelegated(self, key, dest)) return true;
-      if (!raw) {
-        int st;
-        if (InvokeGetMeta(self, key, dest, st)) return true;
-        if (st == 1) return false;
-      }
       break;
-    }
-    case OT_CLASS: {
+    case OT_CLASS:
       if (_class(self)->Get(key, dest)) return true;
-      if (GetDelegated(self, key, dest)) return true;
       break;
-    }
-    case OT_STRING: {
+    case OT_STRING:
       if (sqtype(key) == OT_INTEGER || sqtype(key) == OT_FLOAT) {
         SQInteger i = tointeger(key);
         SQString* s = _string(self);
-        if (i < 0) i += s->_len;
         if (i >= 0 && i < s->_len) {
           dest = SQObjectPtr((SQInteger)s->_val[i]);
           return true;
         }
         return false;
       }
-      if (GetDelegated(self, key, dest)) return true;
       break;
-    }
-    case OT_USERDATA: {
-      SQObjectPtr& del = _userdata(self)->_delegate;
-      if (sqtype(del) == OT_TABLE && _table(del)->Get(key, dest)) return true;
-      if (!raw) {
-        int st;
-        if (InvokeGetMeta(self, key, dest, st)) return true;
-        if (st == 1) return false;
+    default: break;
+  }
+  if (!raw) {
+    // delegates, then the _get metamethod, then the type's default delegate
+    bool trymeta = false;
+    switch (sqtype(self)) {
+      case OT_TABLE:
+      case OT_USERDATA: {
+        const SQObjectPtr& del = sqtype(self) == OT_TABLE ? _table(self)->_delegate : _userdata(self)->_delegate;
+        if (sqtype(del) == OT_TABLE) {
+          SQObjectPtr d(del), k(key);
+          if (++_nestedexec > SQ_MAX_NATIVE_NESTING + 50) {
+            _nestedexec--;
+            RaiseAscii("stack overflow");
+          }
+          bool found = Get(d, k, dest, false, false);
+          _nestedexec--;
+          if (found) return true;
+          trymeta = true;
+        }
+        break;
       }
-      break;
+      case OT_INSTANCE: trymeta = true; break;
+      default: break;
     }
-    default:
-      if (GetDelegated(self, key, dest)) return true;
-      break;
+    if (trymeta) {
+      int st;
+      if (InvokeGetMeta(self, key, dest, st)) return true;
+    }
+    if (GetDelegated(self, key, dest)) return true;
   }
   if (fallbackroot && sqtype(_roottable) == OT_TABLE) {
     if (_table(_roottable)->Get(key, dest)) return true;
@@ -384,7 +369,6 @@ bool SQVM::RawSet(const SQObject& self, const SQObject& key, const SQObject& val
       if (sqtype(key) != OT_INTEGER && sqtype(key) != OT_FLOAT) return false;
       SQInteger i = tointeger(key);
       SQArray* a = _array(self);
-      if (i < 0) i += a->Size();
       if (i < 0 || i >= a->Size()) return false;
       a->_values[(size_t)i] = val;
       return true;
@@ -393,61 +377,58 @@ bool SQVM::RawSet(const SQObject& self, const SQObject& key, const SQObject& val
   }
 }
 
-void SQVM::Set(const SQObject& self, const SQObject& key, const SQObject& val, bool fallbackroot) {
+// Assignment to an existing slot; false when no slot takes the value.
+bool SQVM::TrySet(const SQObject& self, const SQObject& key, const SQObject& val) {
   switch (sqtype(self)) {
-    case OT_TABLE: {
-      if (_table(self)->Set(key, val)) return;
-      SQObjectPtr s(self), k(key), v(val), c, r;
-      if (GetMetaMethod(s, MT_SET, c)) {
-        SQObjectPtr args[2] = {k, v};
-        try {
-          CallMeta(c, s, 2, args, r);
-        } catch (SQVMError&) {
-          if (sqtype(_lasterror) == OT_NULL) RaiseIdxNotExist(k);
-          throw;
-        }
-        return;
-      }
-      if (fallbackroot && sqtype(_roottable) == OT_TABLE && _table(_roottable)->Set(k, v)) return;
-      RaiseIdxNotExist(k);
-    }
-    case OT_INSTANCE: {
-      if (_instance(self)->Set(key, val)) return;
-      SQObjectPtr s(self), k(key), v(val), c, r;
-      if (GetMetaMethod(s, MT_SET, c)) {
-        SQObjectPtr args[2] = {k, v};
-        try {
-          CallMeta(c, s, 2, args, r);
-        } catch (SQVMError&) {
-          if (sqtype(_lasterror) == OT_NULL) RaiseIdxNotExist(k);
-          throw;
-        }
-        return;
-      }
-      if (fallbackroot && sqtype(_roottable) == OT_TABLE && _table(_roottable)->Set(k, v)) return;
-      RaiseIdxNotExist(k);
-    }
-    case OT_ARRAY: {
+    case OT_TABLE:
+      if (_table(self)->Set(key, val)) return true;
+      break;
+    case OT_INSTANCE:
+      if (_instance(self)->Set(key, val)) return true;
+      break;
+    case OT_ARRAY:
       if (sqtype(key) != OT_INTEGER && sqtype(key) != OT_FLOAT)
         RaiseAscii("indexing %s with %s", sq_typename(sqtype(self)), sq_typename(sqtype(key)));
       if (!RawSet(self, key, val)) RaiseIdxNotExist(key);
-      return;
-    }
-    case OT_USERDATA: {
-      SQObjectPtr s(self), k(key), v(val), c, r;
-      if (GetMetaMethod(s, MT_SET, c)) {
-        SQObjectPtr args[2] = {k, v};
-        CallMeta(c, s, 2, args, r);
-        return;
-      }
-      RaiseIdxNotExist(k);
-    }
+      return true;
+    case OT_USERDATA: break;
     default: RaiseAscii("trying to set '%s'", sq_typename(sqtype(self)));
   }
+  SQObjectPtr s(self), k(key), v(val);
+  if (sqtype(self) == OT_TABLE && sqtype(_table(self)->_delegate) == OT_TABLE) {
+    SQObjectPtr d(_table(self)->_delegate);
+    if (++_nestedexec > SQ_MAX_NATIVE_NESTING + 50) {
+      _nestedexec--;
+      RaiseAscii("stack overflow");
+    }
+    bool ok = TrySet(d, k, v);
+    _nestedexec--;
+    if (ok) return true;
+  }
+  SQObjectPtr c, r;
+  if (GetMetaMethod(s, MT_SET, c)) {
+    SQObjectPtr args[2] = {k, v};
+    try {
+      CallMeta(c, s, 2, args, r);
+    } catch (SQVMError&) {
+      if (sqtype(_lasterror) == OT_NULL) return false;
+      throw;
+    }
+    return true;
+  }
+  return false;
 }
 
+void SQVM::Set(const SQObject& self, const SQObject& key, const SQObject& val, bool fallbackroot) {
+  SQObjectPtr s(self), k(key), v(val);
+  if (TrySet(s, k, v)) return;
+  if (fallbackroot && sqtype(_roottable) == OT_TABLE && _table(_roottable)->Set(k, v)) return;
+  RaiseIdxNotExist(k);
+}
+
+// bstatic: bit 0 static member, bit 1 declared as a class member (runs _newmember)
 void SQVM::NewSlot(const SQObject& self, const SQObject& key, const SQObject& val, const SQObject& attrs,
-                   bool bstatic, bool raw) {
+                   int bstatic, bool raw) {
   if (sqtype(key) == OT_NULL) RaiseAscii("null cannot be used as index");
   switch (sqtype(self)) {
     case OT_TABLE: {
@@ -465,13 +446,13 @@ void SQVM::NewSlot(const SQObject& self, const SQObject& key, const SQObject& va
     }
     case OT_CLASS: {
       SQClass* c = _class(self);
-      if (!raw && sqtype(c->_metamethods[MT_NEWMEMBER]) != OT_NULL) {
+      if (!raw && (bstatic & 2) && sqtype(c->_metamethods[MT_NEWMEMBER]) != OT_NULL) {
         SQObjectPtr s(self), cl(c->_metamethods[MT_NEWMEMBER]), r;
-        SQObjectPtr args[4] = {SQObjectPtr(key), SQObjectPtr(val), SQObjectPtr(attrs), SQObjectPtr(bstatic)};
+        SQObjectPtr args[4] = {SQObjectPtr(key), SQObjectPtr(val), SQObjectPtr(attrs), SQObjectPtr((bstatic & 1) != 0)};
         CallMeta(cl, s, 4, args, r);
         return;
       }
-      if (!c->NewSlot(_ss, key, val, bstatic)) {
+      if (!c->NewSlot(_ss, key, val, (bstatic & 1) != 0)) {
         if (c->_locked) RaiseAscii("trying to modify a class that has already been instantiated");
         RaiseAscii("cannot add member");
       }
@@ -483,34 +464,39 @@ void SQVM::NewSlot(const SQObject& self, const SQObject& key, const SQObject& va
         _closure(val)->_base = c->_base;
       return;
     }
-    case OT_INSTANCE: RaiseAscii("class instances do not support the new slot operator");
+    case OT_INSTANCE: {
+      SQObjectPtr s(self), k(key), v(val), c, r;
+      if (GetMetaMethod(s, MT_NEWSLOT, c)) {
+        SQObjectPtr args[2] = {k, v};
+        CallMeta(c, s, 2, args, r);
+        return;
+      }
+      RaiseAscii("class instances do not support the new slot operator");
+    }
     default: RaiseAscii("indexing %s with %s", sq_typename(sqtype(self)), sq_typename(sqtype(key)));
   }
 }
 
 void SQVM::DeleteSlot(const SQObject& self, const SQObject& key, SQObjectPtr& res, bool raw) {
   switch (sqtype(self)) {
-    case OT_TABLE: {
-      SQTable* t = _table(self);
-      SQObjectPtr s(self), k(key);
-      if (t->Get(k, res)) {
-        t->Remove(k);
-        return;
-      }
-      SQObjectPtr c;
-      if (!raw && GetMetaMethod(s, MT_DELSLOT, c)) {
-        CallMeta(c, s, 1, &k, res);
-        return;
-      }
-      RaiseIdxNotExist(k);
-    }
+    case OT_TABLE:
+    case OT_INSTANCE:
     case OT_USERDATA: {
       SQObjectPtr s(self), k(key), c;
-      if (!raw && GetMetaMethod(s, MT_DELSLOT, c)) {
+      bool hasdel = sqtype(self) == OT_INSTANCE ||
+                    (sqtype(self) == OT_TABLE ? sqtype(_table(self)->_delegate) : sqtype(_userdata(self)->_delegate)) != OT_NULL;
+      if (!raw && hasdel && GetMetaMethod(s, MT_DELSLOT, c)) {
         CallMeta(c, s, 1, &k, res);
         return;
       }
-      RaiseIdxNotExist(k);
+      if (sqtype(self) == OT_TABLE) {
+        if (_table(self)->Get(k, res)) {
+          _table(self)->Remove(k);
+          return;
+        }
+        RaiseIdxNotExist(k);
+      }
+      RaiseAscii("cannot delete a slot from %s", sq_typename(sqtype(self)));
     }
     default: RaiseAscii("attempt to delete a slot from a %s", sq_typename(sqtype(self)));
   }
@@ -751,7 +737,11 @@ bool SQVM::EnterScriptFrame(const SQObject& closure, SQInteger base, SQInteger n
       if (missing > p->ndefaults) RaiseAscii("wrong number of parameters");
       EnsureStack(base + np);
       for (SQInteger i = nargs; i < np; i++)
-        _stack[(size_t)(base + i)] = cl->_defaults[(size_t)(p->ndefaults - (np - i))];
+      {
+        size_t di = (size_t)(p->ndefaults - (np - i));
+        if (di < cl->_defaults.size()) _stack[(size_t)(base + i)] = cl->_defaults[di];
+        else _stack[(size_t)(base + i)].Null();
+      }
       nargs = np;
     } else if (!p->varparams) {
       RaiseAscii("wrong number of parameters");
@@ -896,9 +886,6 @@ bool SQVM::Call(const SQObject& closure, SQInteger nparams, SQInteger stackbase,
         SQObjectPtr ctor = cls->_methods[(size_t)cls->_constructoridx].val;
         SQObjectPtr dummy;
         if (!Call(ctor, nparams, stackbase, dummy, raiseerror)) return false;
-      } else if (nparams > 1) {
-        _lasterror = sq_str(_ss, "wrong number of parameters");
-        return false;
       }
       ret = inst;
       return true;
@@ -996,27 +983,14 @@ SQInteger SQVM::FOREACH(SQObjectPtr& o, SQObjectPtr& iter, SQObjectPtr& k, SQObj
         SQObjectPtr self(o), it(iter), r;
         CallMeta(c, self, 1, &it, r);
         if (sqtype(r) == OT_NULL) return 0;
+        SQObjectPtr val;
+        if (!Get(self, r, val, false, false)) RaiseAscii("_nexti returned an invalid idx");
         iter = r;
         k = r;
-        SQObjectPtr val;
-        GetOrRaise(self, r, val, false);
         v = val;
         return 1;
       }
-      if (sqtype(o) == OT_INSTANCE) {
-        // plain instances iterate their class members with the instance's values
-        SQInstance* inst = _instance(o);
-        SQObjectPtr key, mi;
-        SQInteger n = inst->cls()->members()->Next(idx, key, mi);
-        if (n < 0) return 0;
-        k = key;
-        SQInteger m = _integer(mi);
-        v = SQ_MEMBER_IS_METHOD(m) ? inst->cls()->_methods[(size_t)SQ_MEMBER_IDX(m)].val
-                                   : inst->_values[(size_t)SQ_MEMBER_IDX(m)];
-        iter.SetInt(n + 1);
-        return 1;
-      }
-      RaiseAscii("cannot iterate %s", sq_typename(sqtype(o)));
+      RaiseAscii("_nexti failed");
     }
     case OT_GENERATOR: gen = true; return 1;
     default: RaiseAscii("cannot iterate %s", sq_typename(sqtype(o)));

@@ -126,9 +126,10 @@ struct SQVM : SQCollectable {
   bool GetDelegated(const SQObject& self, const SQObject& key, SQObjectPtr& dest);
   bool InvokeGetMeta(const SQObject& self, const SQObject& key, SQObjectPtr& dest, int& status);
   void Set(const SQObject& self, const SQObject& key, const SQObject& val, bool fallbackroot);
+  bool TrySet(const SQObject& self, const SQObject& key, const SQObject& val);
   bool RawSet(const SQObject& self, const SQObject& key, const SQObject& val);
   void NewSlot(const SQObject& self, const SQObject& key, const SQObject& val, const SQObject& attrs,
-               bool bstatic, bool raw);
+               int bstatic, bool raw);
   void DeleteSlot(const SQObject& self, const SQObject& key, SQObjectPtr& res, bool raw);
   void Clone(const SQObject& self, SQObjectPtr& dest);
   bool GetMetaMethod(const SQObject& o, SQMetaMethod mm, SQObjectPtr& closure);

@@ -1,0 +1,81 @@
+// The audio engine over the software mixer, played on an SDL2 audio device
+// or, without one, on a null sink that consumes audio at real-time pace.
+#pragma once
+
+#include "sound/Engine.h"
+#include "sound/mixer/VoiceMixer.h"
+
+#include <memory>
+
+namespace QlSound::Mixer {
+
+class IAudioOutput;
+
+class Engine final : public IEngine {
+public:
+    enum class Output {
+        Device,  // the default SDL audio device; falls back to Null when none opens
+        Null,    // no device: a thread mixes into nothing at real-time pace
+        Manual,  // nothing runs by itself; the owner calls mix()
+    };
+
+    static constexpr std::uint32_t kDefaultRate = 48000;
+
+    static std::shared_ptr<Engine> create(Output output = Output::Device,
+                                          std::uint32_t preferredRate = kDefaultRate);
+    ~Engine() override;
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    std::shared_ptr<IBuffer> createBuffer(const std::shared_ptr<ISoundData>& soundData) override;
+
+    // The output actually in use and its rate in Hz.
+    Output getOutput() const { return output_; }
+    std::uint32_t getSampleRate() const { return mixer_->getSampleRate(); }
+    std::size_t getVoiceCount() const { return mixer_->getVoiceCount(); }
+
+    // Mixes the next `frames` stereo frames (Manual output; tests and tools).
+    void mix(float* out, std::uint32_t frames) { mixer_->mix(out, frames); }
+
+private:
+    Engine() = default;
+
+    Output output_ = Output::Manual;
+    std::shared_ptr<VoiceMixer> mixer_;
+    std::unique_ptr<IAudioOutput> device_;
+};
+
+// One engine voice. Destroying the buffer takes its voice out of the mixer.
+class Buffer final : public IBuffer {
+public:
+    Buffer(std::shared_ptr<Voice> voice, std::weak_ptr<VoiceMixer> mixer)
+        : voice_(std::move(voice)), mixer_(std::move(mixer)) {}
+    ~Buffer() override;
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    bool play(std::uint32_t start) override { return voice_->play(start, 0, 0, false); }
+    bool play(std::uint32_t start, std::uint32_t loopCount, std::uint32_t loopStart) override
+    {
+        return voice_->play(start, loopCount, loopStart, true);
+    }
+    bool stop() override { return voice_->stop(); }
+    bool pause() override { return voice_->pause(); }
+    bool resume() override { return voice_->resume(); }
+    bool isPlaying() const override { return voice_->isPlaying(); }
+    bool isPaused() const override { return voice_->isPaused(); }
+    SoundFormat getFormat() const override { return voice_->getFormat(); }
+    bool setVolume(float volume) override { return voice_->setVolume(volume); }
+    float getVolume() const override { return voice_->getVolume(); }
+    bool setSpeed(float speed) override { return voice_->setSpeed(speed); }
+    float getSpeed() const override { return voice_->getSpeed(); }
+    bool seek(std::uint32_t frame) override { return voice_->seek(frame); }
+    std::uint32_t tell() const override { return voice_->tell(); }
+    std::uint32_t getLength() const override { return voice_->getLength(); }
+
+private:
+    std::shared_ptr<Voice> voice_;
+    std::weak_ptr<VoiceMixer> mixer_;
+};
+
+}  // namespace QlSound::Mixer

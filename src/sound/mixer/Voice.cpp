@@ -1,0 +1,308 @@
+#include "sound/mixer/Voice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace QlSound::Mixer {
+
+namespace {
+
+void convert8(const std::uint8_t* src, float* dst, std::uint32_t samples)
+{
+    for (std::uint32_t i = 0; i < samples; ++i) dst[i] = (static_cast<int>(src[i]) - 128) * (1.0f / 128.0f);
+}
+
+void convert16(const std::uint8_t* src, float* dst, std::uint32_t samples)
+{
+    for (std::uint32_t i = 0; i < samples; ++i) {
+        const auto v = static_cast<std::int16_t>(src[2 * i] | src[2 * i + 1] << 8);
+        dst[i] = v * (1.0f / 32768.0f);
+    }
+}
+
+void convert24(const std::uint8_t* src, float* dst, std::uint32_t samples)
+{
+    for (std::uint32_t i = 0; i < samples; ++i) {
+        const std::uint8_t* p = src + 3 * i;
+        const auto u = static_cast<std::uint32_t>(p[0]) << 8 | static_cast<std::uint32_t>(p[1]) << 16 |
+                       static_cast<std::uint32_t>(p[2]) << 24;
+        dst[i] = static_cast<float>(static_cast<std::int32_t>(u) >> 8) * (1.0f / 8388608.0f);
+    }
+}
+
+void convert32(const std::uint8_t* src, float* dst, std::uint32_t samples)
+{
+    for (std::uint32_t i = 0; i < samples; ++i) {
+        const std::uint8_t* p = src + 4 * i;
+        const auto u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                       static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        dst[i] = static_cast<float>(static_cast<std::int32_t>(u)) * (1.0f / 2147483648.0f);
+    }
+}
+
+}  // namespace
+
+bool Voice::canPlay(const SoundFormat& f)
+{
+    const bool bitsOk = f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 ||
+                        f.bitsPerSample == 32;
+    return bitsOk && (f.channels == 1 || f.channels == 2) && f.sampleRate > 0;
+}
+
+Voice::Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate)
+    : data_(std::move(data)), outputRate_(outputRate)
+{
+    format_ = data_->getFormat();
+    frameBytes_ = format_.frameBytes();
+    switch (format_.bitsPerSample) {
+    case 8: convert_ = convert8; break;
+    case 16: convert_ = convert16; break;
+    case 24: convert_ = convert24; break;
+    default: convert_ = convert32; break;
+    }
+    raw_.resize(static_cast<std::size_t>(kChunkFrames) * frameBytes_);
+    in_.resize(static_cast<std::size_t>(kChunkFrames + 1) * format_.channels);
+    updateStep();
+}
+
+void Voice::updateStep()
+{
+    const double ratio = static_cast<double>(speed_) * format_.sampleRate / outputRate_;
+    step_ = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::llround(ratio * 4294967296.0)));
+}
+
+void Voice::resetResampler()
+{
+    inCount_ = 0;
+    pos_ = 0;
+    ended_ = false;
+}
+
+bool Voice::play(std::uint32_t start, std::uint32_t loopCount, std::uint32_t loopStart, bool looping)
+{
+    std::lock_guard lock(mutex_);
+    if (released_) return false;
+    playing_ = paused_ = false;
+    resetResampler();
+    const std::uint32_t length = data_->getLength();
+    if (start >= length) return false;
+    if (looping && loopStart >= length) return false;
+    if (!data_->seek(start)) return false;
+    loopsLeft_ = !looping ? 0 : loopCount == 0 ? kLoopForever : loopCount;
+    loopStart_ = loopStart;
+    playing_ = true;
+    return true;
+}
+
+bool Voice::stop()
+{
+    std::lock_guard lock(mutex_);
+    if (released_) return false;
+    playing_ = paused_ = false;
+    resetResampler();
+    return true;
+}
+
+bool Voice::pause()
+{
+    std::lock_guard lock(mutex_);
+    if (released_ || !playing_) return false;
+    paused_ = true;
+    return true;
+}
+
+bool Voice::resume()
+{
+    std::lock_guard lock(mutex_);
+    if (released_ || !paused_) return false;
+    paused_ = false;
+    return true;
+}
+
+bool Voice::isPlaying() const
+{
+    std::lock_guard lock(mutex_);
+    return playing_;
+}
+
+bool Voice::isPaused() const
+{
+    std::lock_guard lock(mutex_);
+    return paused_;
+}
+
+SoundFormat Voice::getFormat() const
+{
+    std::lock_guard lock(mutex_);
+    return released_ ? SoundFormat{} : format_;
+}
+
+bool Voice::setVolume(float volume)
+{
+    std::lock_guard lock(mutex_);
+    if (released_ || !(volume >= 0.0f && volume <= 1.0f)) return false;
+    volume_ = volume;
+    return true;
+}
+
+float Voice::getVolume() const
+{
+    std::lock_guard lock(mutex_);
+    return released_ ? 0.0f : volume_;
+}
+
+bool Voice::setSpeed(float speed)
+{
+    std::lock_guard lock(mutex_);
+    if (released_ || !(speed >= 1.0f / 1024.0f && speed <= 2.0f)) return false;
+    speed_ = speed;
+    updateStep();
+    return true;
+}
+
+float Voice::getSpeed() const
+{
+    std::lock_guard lock(mutex_);
+    return released_ ? 0.0f : speed_;
+}
+
+bool Voice::seek(std::uint32_t frame)
+{
+    std::lock_guard lock(mutex_);
+    if (released_ || !data_->seek(frame)) return false;
+    // Frames decoded ahead belong to the old position; the new one is heard at once.
+    resetResampler();
+    return true;
+}
+
+std::uint32_t Voice::tell() const
+{
+    std::lock_guard lock(mutex_);
+    return released_ ? 0 : data_->tell();
+}
+
+std::uint32_t Voice::getLength() const
+{
+    std::lock_guard lock(mutex_);
+    return released_ ? 0 : data_->getLength();
+}
+
+void Voice::release()
+{
+    std::shared_ptr<ISoundData> dropped;
+    {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        playing_ = paused_ = false;
+        dropped = std::move(data_);
+    }
+}
+
+bool Voice::isReleased() const
+{
+    std::lock_guard lock(mutex_);
+    return released_;
+}
+
+// Fills dst with up to `bytes` bytes of PCM, jumping back to the loop start as
+// often as loops remain. Partial frames at the end of a read are dropped so
+// that what follows a jump stays frame-aligned.
+std::uint32_t Voice::feed(std::uint8_t* dst, std::uint32_t bytes)
+{
+    std::uint32_t got = data_->read(dst, bytes);
+    got -= got % frameBytes_;
+    while (got < bytes && loopsLeft_ != 0) {
+        if (!data_->seek(loopStart_)) break;
+        if (loopsLeft_ != kLoopForever) --loopsLeft_;
+        std::uint32_t more = data_->read(dst + got, bytes - got);
+        more -= more % frameBytes_;
+        if (more == 0) break;
+        got += more;
+    }
+    return got;
+}
+
+void Voice::refill()
+{
+    const std::uint32_t ch = format_.channels;
+    const std::uint64_t k = pos_ >> 32;
+    if (k >= inCount_) {
+        pos_ -= static_cast<std::uint64_t>(inCount_) << 32;
+        inCount_ = 0;
+    } else if (k > 0) {
+        std::memmove(in_.data(), in_.data() + k * ch, (inCount_ - k) * ch * sizeof(float));
+        pos_ -= k << 32;
+        inCount_ -= static_cast<std::uint32_t>(k);
+    }
+    const std::uint32_t got = feed(raw_.data(), (kChunkFrames - inCount_) * frameBytes_);
+    const std::uint32_t frames = got / frameBytes_;
+    convert_(raw_.data(), in_.data() + static_cast<std::size_t>(inCount_) * ch, frames * ch);
+    inCount_ += frames;
+    if (frames == 0) {
+        ended_ = true;
+        // The frame after the last one repeats it, so interpolation at the end
+        // never reads past the data.
+        if (inCount_ > 0)
+            std::copy_n(in_.data() + (inCount_ - 1) * ch, ch, in_.data() + static_cast<std::size_t>(inCount_) * ch);
+    }
+}
+
+template <int Channels>
+void Voice::renderFrames(float* out, std::uint32_t frames)
+{
+    const float* in = in_.data();
+    const float gain = volume_;
+    std::uint64_t pos = pos_;
+    const std::uint64_t step = step_;
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        const auto k = static_cast<std::size_t>(pos >> 32);
+        const float f = static_cast<float>(static_cast<std::uint32_t>(pos)) * (1.0f / 4294967296.0f);
+        if constexpr (Channels == 1) {
+            const float a = in[k], b = in[k + 1];
+            const float v = (a + (b - a) * f) * gain;
+            out[2 * j] += v;
+            out[2 * j + 1] += v;
+        } else {
+            const float l0 = in[2 * k], r0 = in[2 * k + 1];
+            const float l1 = in[2 * k + 2], r1 = in[2 * k + 3];
+            out[2 * j] += (l0 + (l1 - l0) * f) * gain;
+            out[2 * j + 1] += (r0 + (r1 - r0) * f) * gain;
+        }
+        pos += step;
+    }
+    pos_ = pos;
+}
+
+void Voice::render(float* out, std::uint32_t frames)
+{
+    std::lock_guard lock(mutex_);
+    if (!playing_ || paused_ || released_) return;
+    std::uint32_t done = 0;
+    for (;;) {
+        const std::uint64_t k = pos_ >> 32;
+        if (ended_ && k >= inCount_) {
+            // Everything decoded has been heard: the voice is finished.
+            playing_ = paused_ = false;
+            resetResampler();
+            return;
+        }
+        if (done == frames) return;
+        if (!ended_ && k + 1 >= inCount_) {
+            refill();
+            continue;
+        }
+        // Output frames whose read position stays inside the decoded frames
+        // (and leaves the following frame readable).
+        const std::uint64_t limit = static_cast<std::uint64_t>(ended_ ? inCount_ : inCount_ - 1) << 32;
+        const std::uint64_t n =
+            std::min<std::uint64_t>((limit - pos_ + step_ - 1) / step_, frames - done);
+        if (format_.channels == 1)
+            renderFrames<1>(out + 2 * done, static_cast<std::uint32_t>(n));
+        else
+            renderFrames<2>(out + 2 * done, static_cast<std::uint32_t>(n));
+        done += static_cast<std::uint32_t>(n);
+    }
+}
+
+}  // namespace QlSound::Mixer

@@ -1,0 +1,89 @@
+// One voice of the software mixer: a decoder, its play state and the
+// resampler that turns its PCM into stereo float at the output rate.
+#pragma once
+
+#include "sound/SoundData.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace QlSound::Mixer {
+
+// Remaining-loop value meaning "jump back for ever".
+inline constexpr std::uint32_t kLoopForever = 0xFFFFFFFFu;
+
+// State shared by the main thread (play, stop, seek, volume ...) and the
+// audio thread (render). Every operation takes the voice's own lock for its
+// duration; the audio thread holds it while it decodes and mixes this voice's
+// share of one output block.
+class Voice {
+public:
+    // Frames decoded per refill; also the size of the scratch buffers, which
+    // are allocated here once so that rendering never allocates.
+    static constexpr std::uint32_t kChunkFrames = 1024;
+
+    static bool canPlay(const SoundFormat& format);
+
+    Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate);
+
+    bool play(std::uint32_t start, std::uint32_t loopCount, std::uint32_t loopStart, bool looping);
+    bool stop();
+    bool pause();
+    bool resume();
+    bool isPlaying() const;
+    bool isPaused() const;
+    SoundFormat getFormat() const;
+    bool setVolume(float volume);
+    float getVolume() const;
+    bool setSpeed(float speed);
+    float getSpeed() const;
+    bool seek(std::uint32_t frame);
+    std::uint32_t tell() const;
+    std::uint32_t getLength() const;
+
+    // Stops the voice for good and drops its decoder (engine shutdown).
+    void release();
+    bool isReleased() const;
+
+    // Audio thread: adds this voice's next `frames` stereo frames, scaled by
+    // its volume, into `out`. A voice that runs out of data finishes.
+    void render(float* out, std::uint32_t frames);
+
+private:
+    using Convert = void (*)(const std::uint8_t* src, float* dst, std::uint32_t samples);
+
+    void resetResampler();
+    void updateStep();
+    std::uint32_t feed(std::uint8_t* dst, std::uint32_t bytes);
+    void refill();
+    template <int Channels>
+    void renderFrames(float* out, std::uint32_t frames);
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<ISoundData> data_;
+    SoundFormat format_;
+    std::uint32_t frameBytes_ = 0;
+    std::uint32_t outputRate_ = 0;
+    Convert convert_ = nullptr;
+
+    bool released_ = false;
+    bool playing_ = false;
+    bool paused_ = false;
+    std::uint32_t loopStart_ = 0;
+    std::uint32_t loopsLeft_ = 0;
+    float volume_ = 1.0f;
+    float speed_ = 1.0f;
+
+    // Resampler: decoded frames as float (source channel count), a 32.32
+    // fixed-point read position into them and the step per output frame.
+    std::vector<std::uint8_t> raw_;
+    std::vector<float> in_;
+    std::uint32_t inCount_ = 0;
+    std::uint64_t pos_ = 0;
+    std::uint64_t step_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace QlSound::Mixer

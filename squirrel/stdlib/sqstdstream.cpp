@@ -253,7 +253,7 @@ SQInteger stream_eos(HSQUIRRELVM v)
 const SQRegFunction streamMethods[] = {
     {u"readblob", stream_readblob, 2, u"xn"},
     {u"readn", stream_readn, 2, u"xn"},
-    {u"writeblob", stream_writeblob, -2, u"xx"},
+    {u"writeblob", stream_writeblob, 2, u"xx"},
     {u"writen", stream_writen, 3, u"xnn"},
     {u"seek", stream_seek, -2, u"xnn"},
     {u"tell", stream_tell, 1, u"x"},

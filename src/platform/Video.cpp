@@ -101,7 +101,20 @@ void NativeWindow::raise() {
 }
 
 bool NativeWindow::setDesktopFullscreen(bool on) {
-  return SDL_SetWindowFullscreen(win(window_), on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+  if (on == isDesktopFullscreen()) return true;
+  if (on) {
+    // Remember the window's place and size: not every video driver restores them.
+    SDL_GetWindowPosition(win(window_), &savedX_, &savedY_);
+    SDL_GetWindowSize(win(window_), &savedW_, &savedH_);
+  }
+  if (SDL_SetWindowFullscreen(win(window_), on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
+  if (!on && savedW_ > 0) {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(win(window_), &w, &h);
+    if (w != savedW_ || h != savedH_) SDL_SetWindowSize(win(window_), savedW_, savedH_);
+    SDL_SetWindowPosition(win(window_), savedX_, savedY_);
+  }
+  return true;
 }
 
 bool NativeWindow::isDesktopFullscreen() const {

@@ -59,6 +59,7 @@ class NativeWindow : public std::enable_shared_from_this<NativeWindow> {
   NativeWindow() = default;
   void* window_ = nullptr;   // SDL_Window*
   void* glContext_ = nullptr;  // SDL_GLContext
+  int savedX_ = 0, savedY_ = 0, savedW_ = 0, savedH_ = 0;  // window rectangle before full screen
 };
 
 }  // namespace QlPlatform

@@ -1,0 +1,365 @@
+#include "graphics/Canvas.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace QlGraphics {
+
+Color modulate(Color a, Color b) {
+  if (b == 0xFFFFFFFFu) return a;
+  Color out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const Color ca = (a >> shift) & 0xFFu, cb = (b >> shift) & 0xFFu;
+    out |= ((ca * cb) / 255u) << shift;
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- batching
+
+namespace {
+
+int primitiveClass(int type) {
+  switch (type) {
+    case Primitive::PointList: return 0;
+    case Primitive::LineList: case Primitive::LineStrip: return 1;
+    default: return 2;
+  }
+}
+
+int listTypeOf(int primitive) {
+  switch (primitive) {
+    case Primitive::PointList: return Primitive::PointList;
+    case Primitive::LineList: case Primitive::LineStrip: return Primitive::LineList;
+    case Primitive::TriangleList: case Primitive::TriangleStrip: case Primitive::TriangleFan:
+      return Primitive::TriangleList;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+Renderer2d::Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target,
+                       std::shared_ptr<IVertexBuffer> buffer)
+    : engine_(std::move(engine)), target_(std::move(target)), buffer_(std::move(buffer)) {}
+
+bool Renderer2d::prepare(int listType, int blend, IEffect2d* effect, ITexture* texture) {
+  if (count_ != 0 && texture == texture_.get() && blend == blend_ && effect == effect_.get() &&
+      primitiveClass(listType) == primitiveClass(type_))
+    return true;
+  flush();
+  type_ = listType;
+  blend_ = blend;
+  effect_ = effect ? effect->shared_from_this() : nullptr;
+  texture_ = texture ? texture->shared_from_this() : nullptr;
+  return true;
+}
+
+void Renderer2d::drawQuad(int blend, IEffect2d* effect, ITexture* texture, const Vertex2d& a, const Vertex2d& b,
+                          const Vertex2d& c, const Vertex2d& d) {
+  prepare(Primitive::TriangleList, blend, effect, texture);
+  const Vertex2d v[6] = {a, b, c, a, c, d};
+  buffer_->append(v, sizeof v);
+  count_ += 2;
+}
+
+bool Renderer2d::draw(int primitive, int blend, IEffect2d* effect, ITexture* texture, const Vertex2d* vertices,
+                      std::uint32_t n) {
+  const int listType = listTypeOf(primitive);
+  if (listType == 0 || vertices == nullptr) return false;
+  std::uint32_t added = 0;
+  switch (primitive) {
+    case Primitive::PointList: added = n; break;
+    case Primitive::LineList: added = n / 2; break;
+    case Primitive::TriangleList: added = n / 3; break;
+    case Primitive::LineStrip: added = n >= 2 ? n - 1 : 0; break;
+    default: added = n >= 3 ? n - 2 : 0; break;
+  }
+  if (added == 0) return false;
+  prepare(listType, blend, effect, texture);
+  switch (primitive) {
+    case Primitive::PointList:
+    case Primitive::LineList:
+    case Primitive::TriangleList:
+      buffer_->append(vertices, static_cast<std::uint32_t>(added * primitiveVertexCount(listType, 1) * sizeof(Vertex2d)));
+      break;
+    case Primitive::LineStrip:
+      scratch_.clear();
+      for (std::uint32_t i = 0; i + 1 < n; ++i) {
+        scratch_.push_back(vertices[i]);
+        scratch_.push_back(vertices[i + 1]);
+      }
+      buffer_->append(scratch_.data(), static_cast<std::uint32_t>(scratch_.size() * sizeof(Vertex2d)));
+      break;
+    case Primitive::TriangleStrip:
+      // Odd triangles swap their last two vertices so every triangle keeps the same winding.
+      scratch_.clear();
+      for (std::uint32_t i = 0; i + 2 < n; ++i) {
+        scratch_.push_back(vertices[i]);
+        scratch_.push_back(vertices[(i & 1) ? i + 2 : i + 1]);
+        scratch_.push_back(vertices[(i & 1) ? i + 1 : i + 2]);
+      }
+      buffer_->append(scratch_.data(), static_cast<std::uint32_t>(scratch_.size() * sizeof(Vertex2d)));
+      break;
+    case Primitive::TriangleFan:
+      scratch_.clear();
+      for (std::uint32_t i = 1; i + 1 < n; ++i) {
+        scratch_.push_back(vertices[0]);
+        scratch_.push_back(vertices[i]);
+        scratch_.push_back(vertices[i + 1]);
+      }
+      buffer_->append(scratch_.data(), static_cast<std::uint32_t>(scratch_.size() * sizeof(Vertex2d)));
+      break;
+    default:
+      break;
+  }
+  count_ += added;
+  return true;
+}
+
+void Renderer2d::flush() {
+  if (count_ == 0) {
+    if (type_ != 0) reset();
+    return;
+  }
+  IEngine& e = *engine_;
+  e.setTarget(target_);
+  e.setBlendMode(blend_);
+  e.setVertexBuffer(buffer_);
+  IEffect2d* effect = effect_ ? effect_.get() : getBasicEffect2d().get();
+  std::shared_ptr<IShader>& shader = shaders_[effect->getType()];
+  if (!shader) shader = effect->createShader(e);
+  if (shader) {
+    effect->apply(e, *shader, texture_.get());
+    if (shader->begin()) {
+      e.draw(type_, count_, 0);
+      shader->end();
+    }
+  } else {
+    shaders_.erase(effect->getType());  // try again for a later batch; this one is not drawn
+  }
+  reset();
+}
+
+void Renderer2d::reset() {
+  type_ = 0;
+  blend_ = 0;
+  effect_.reset();
+  texture_.reset();
+  count_ = 0;
+  buffer_->clear();
+}
+
+// ---------------------------------------------------------------- canvas
+
+std::shared_ptr<ICanvas> createCanvas(const std::shared_ptr<IEngine>& engine, std::uint16_t width,
+                                      std::uint16_t height) {
+  if (!engine || width == 0 || height == 0) return nullptr;
+  auto target = engine->createTarget(width, height, TextureFormat::Argb);
+  if (!target) return nullptr;
+  auto buffer = engine->createVertexBuffer(2, Storage::System);
+  if (!buffer) return nullptr;
+  return std::make_shared<Canvas>(engine, std::move(target), std::move(buffer));
+}
+
+Canvas::Canvas(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target, std::shared_ptr<IVertexBuffer> buffer)
+    : engine_(std::move(engine)), target_(std::move(target)), renderer_(engine_, target_, std::move(buffer)) {}
+
+std::shared_ptr<ITexture> Canvas::getTexture() const {
+  if (drawing_) return nullptr;  // a canvas cannot be read while it is being drawn
+  return target_->getTexture();
+}
+
+bool Canvas::getRegion(Region& region) const {
+  if (drawing_) return false;
+  region.texture = target_->getTexture().get();
+  region.x = 0;
+  region.y = 0;
+  region.width = target_->getWidth();
+  region.height = target_->getHeight();
+  return region.texture != nullptr;
+}
+
+bool Canvas::begin() {
+  if (drawing_) return false;
+  drawing_ = true;
+  return true;
+}
+
+bool Canvas::end() {
+  if (!drawing_) return false;
+  renderer_.flush();
+  drawing_ = false;
+  return true;
+}
+
+bool Canvas::clear(Color color) {
+  renderer_.flush();
+  engine_->setTarget(target_);
+  return engine_->clear(color);
+}
+
+namespace {
+
+Rect offsetSource(const Rect& source, const Region& r) {
+  return {source.x1 + r.x, source.y1 + r.y, source.x2 + r.x, source.y2 + r.y};
+}
+
+Rect wholeImage(const IImage& image) { return {0, 0, image.getWidth(), image.getHeight()}; }
+
+}  // namespace
+
+bool Canvas::drawPolygon(const IImage* image, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                         const Rect& source, IEffect2d* effect, int blend, Color color) {
+  Region region;
+  if (!drawing_ || image == nullptr || !image->getRegion(region)) return false;
+  return drawPolygon(region, primitive, vertices, count, offsetSource(source, region), effect, blend, color);
+}
+
+bool Canvas::drawPolygon(const IImage* image, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                         IEffect2d* effect, int blend, Color color) {
+  if (image == nullptr) return false;
+  return drawPolygon(image, primitive, vertices, count, wholeImage(*image), effect, blend, color);
+}
+
+bool Canvas::drawFan(const IImage* image, const Vertex2d* vertices, std::uint32_t count, const Rect& source,
+                     IEffect2d* effect, int blend, Color color) {
+  return drawPolygon(image, Primitive::TriangleFan, vertices, count, source, effect, blend, color);
+}
+
+bool Canvas::drawFan(const IImage* image, const Vertex2d* vertices, std::uint32_t count, IEffect2d* effect, int blend,
+                     Color color) {
+  return drawPolygon(image, Primitive::TriangleFan, vertices, count, effect, blend, color);
+}
+
+bool Canvas::drawPolygon(const Region& region, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                         const Rect& source, IEffect2d* effect, int blend, Color color) {
+  if (!drawing_ || region.texture == nullptr || vertices == nullptr || count < 3) return false;
+  if (listTypeOf(primitive) == 0) return false;
+  ITexture& t = *region.texture;
+  const float uL = t.toU(static_cast<float>(source.x1)), uR = t.toU(static_cast<float>(source.x2));
+  const float vT = t.toV(static_cast<float>(source.y1)), vB = t.toV(static_cast<float>(source.y2));
+  scratch_.resize(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const Vertex2d& in = vertices[i];
+    Vertex2d& out = scratch_[i];
+    out.x = in.x - 0.5f;
+    out.y = in.y - 0.5f;
+    out.z = in.z;
+    out.color = modulate(in.color, color);
+    out.u = uL + in.u * (uR - uL);
+    out.v = vT + in.v * (vB - vT);
+  }
+  return renderer_.draw(primitive, blend, effect, region.texture, scratch_.data(), count);
+}
+
+bool Canvas::drawFan(const Region& region, const Vertex2d* vertices, std::uint32_t count, const Rect& source,
+                     IEffect2d* effect, int blend, Color color) {
+  return drawPolygon(region, Primitive::TriangleFan, vertices, count, source, effect, blend, color);
+}
+
+bool Canvas::drawImage(const IImage* image, const Destination& dest, const Rect& source, const Rotation& rotation,
+                       IEffect2d* effect, int blend, Color color) {
+  Region region;
+  if (!drawing_ || image == nullptr || !image->getRegion(region)) return false;
+  return drawQuad(region, dest, offsetSource(source, region), rotation, effect, blend, color);
+}
+
+bool Canvas::drawImage(const IImage* image, const Destination& dest, const Rect& source, IEffect2d* effect, int blend,
+                       Color color) {
+  return drawImage(image, dest, source, Rotation{}, effect, blend, color);
+}
+
+bool Canvas::drawImage(const IImage* image, const Destination& dest, IEffect2d* effect, int blend, Color color) {
+  if (image == nullptr) return false;
+  return drawImage(image, dest, wholeImage(*image), Rotation{}, effect, blend, color);
+}
+
+bool Canvas::drawQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
+                      IEffect2d* effect, int blend, Color color) {
+  if (!drawing_ || region.texture == nullptr) return false;
+  float x1 = static_cast<float>(dest.x1), y1 = static_cast<float>(dest.y1);
+  float x2, y2;
+  if (dest.mode == 0) {
+    x2 = x1 + static_cast<float>(std::abs(source.width()));
+    y2 = y1 + static_cast<float>(std::abs(source.height()));
+  } else {
+    x2 = static_cast<float>(dest.x2);
+    y2 = static_cast<float>(dest.y2);
+  }
+  const ITexture& t = *region.texture;
+  const float u1 = t.toU(static_cast<float>(source.x1)), u2 = t.toU(static_cast<float>(source.x2));
+  const float v1 = t.toV(static_cast<float>(source.y1)), v2 = t.toV(static_cast<float>(source.y2));
+  Vertex2d a{x1, y1, 0, color, u1, v1}, b{x2, y1, 0, color, u2, v1}, c{x2, y2, 0, color, u2, v2},
+      d{x1, y2, 0, color, u1, v2};
+  if (rotation.angle != 0.0f) {
+    const float px = x1 + static_cast<float>(rotation.pivotX), py = y1 + static_cast<float>(rotation.pivotY);
+    const float cs = std::cos(rotation.angle), sn = std::sin(rotation.angle);
+    for (Vertex2d* v : {&a, &b, &c, &d}) {
+      const float dx = v->x - px, dy = v->y - py;
+      v->x = px + dx * cs - dy * sn;
+      v->y = py + dx * sn + dy * cs;
+    }
+  }
+  // Corners move onto pixel corners, so a quad at its own size covers exactly its pixels.
+  for (Vertex2d* v : {&a, &b, &c, &d}) {
+    v->x -= 0.5f;
+    v->y -= 0.5f;
+  }
+  renderer_.drawQuad(blend, effect, region.texture, a, b, c, d);
+  return true;
+}
+
+bool Canvas::pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend,
+                      Color color) {
+  scratch_.resize(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const Point2d& p = points[i];
+    scratch_[i] = Vertex2d{p.x - 0.5f, p.y - 0.5f, p.z, modulate(p.color, color), 0.0f, 0.0f};
+  }
+  return renderer_.draw(primitive, blend, effect, nullptr, scratch_.data(), count);
+}
+
+bool Canvas::drawLines(const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color) {
+  if (!drawing_ || points == nullptr || count < 2) return false;
+  return pointsAs(Primitive::LineStrip, points, count, effect, blend, color);
+}
+
+bool Canvas::drawShape(const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color) {
+  if (!drawing_ || points == nullptr || count < 3) return false;
+  return pointsAs(Primitive::TriangleFan, points, count, effect, blend, color);
+}
+
+bool Canvas::drawText(IFont* font, std::u16string_view text, const Destination& dest, IEffect2d* effect, int blend,
+                      Color color, Color secondColor) {
+  if (!drawing_ || font == nullptr) return false;
+  float sx = 1.0f, sy = 1.0f;
+  if (dest.mode == 1) {
+    const int w = font->measureWidth(text), h = font->getHeight();
+    if (w > 0) sx = static_cast<float>(dest.x2 - dest.x1) / static_cast<float>(w);
+    if (h > 0) sy = static_cast<float>(dest.y2 - dest.y1) / static_cast<float>(h);
+  }
+  int penX = dest.x1, penY = dest.y1;
+  Glyph glyph;
+  for (char16_t ch : text) {
+    glyph = Glyph{};
+    if (!font->getGlyph(ch, glyph)) continue;
+    if (glyph.lineFeed) {
+      penX = dest.x1;
+      penY += static_cast<int>(static_cast<float>(font->getSize()) * sy);
+      continue;
+    }
+    for (int layer = 0; layer < 4; ++layer) {
+      const Region& r = glyph.layers[layer];
+      if (r.texture == nullptr) continue;
+      const Destination d{1, penX, penY, penX + static_cast<int>(static_cast<float>(r.width) * sx),
+                          penY + static_cast<int>(static_cast<float>(r.height) * sy)};
+      const Rect src{r.x, r.y, r.x + r.width, r.y + r.height};
+      drawQuad(r, d, src, Rotation{}, effect, blend, layer == 0 ? color : secondColor);
+    }
+    penX += static_cast<int>(glyph.advance * sx);
+  }
+  return true;
+}
+
+}  // namespace QlGraphics

@@ -1,0 +1,201 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "graphics/Effect.h"
+#include "graphics/Engine.h"
+#include "graphics/Font.h"
+#include "graphics/Image.h"
+
+namespace QlGraphics {
+
+// Two opposite corners in pixels; a rectangle whose second corner lies left of or above the
+// first is mirrored.
+struct Rect {
+  std::int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  std::int32_t width() const { return x2 - x1; }
+  std::int32_t height() const { return y2 - y1; }
+};
+
+// Where a quad goes: mode 0 places it at (x1, y1) at the source's size; any other mode
+// stretches it to the corners (x1, y1)-(x2, y2).
+struct Destination {
+  std::int32_t mode = 0;
+  std::int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+// Rotation by angle (radians, clockwise on screen) about the pivot, measured from the
+// destination's top-left corner.
+struct Rotation {
+  float angle = 0;
+  std::int32_t pivotX = 0, pivotY = 0;
+};
+
+// The 2D vertex (engine vertex format 2): position in target pixels, colour, texture coordinate.
+struct Vertex2d {
+  float x = 0, y = 0, z = 0;
+  Color color = 0xFFFFFFFFu;
+  float u = 0, v = 0;
+};
+static_assert(sizeof(Vertex2d) == 24);
+
+// A point of lines and shapes: position and colour.
+struct Point2d {
+  float x = 0, y = 0, z = 0;
+  Color color = 0xFFFFFFFFu;
+};
+static_assert(sizeof(Point2d) == 16);
+
+constexpr Color kWhite = 0xFFFFFFFFu;
+
+// Per-canvas batcher: merges consecutive draws that share texture, blend mode, effect and
+// primitive class into one engine draw; strips and fans are unrolled into lists.
+class Renderer2d {
+ public:
+  Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target,
+             std::shared_ptr<IVertexBuffer> buffer);
+  // Queues vertices of one primitive type (1..6); false for an unknown type or too few vertices.
+  bool draw(int primitive, int blend, IEffect2d* effect, ITexture* texture, const Vertex2d* vertices,
+            std::uint32_t count);
+  // Queues one quad as two triangles (a, b, c) and (a, c, d).
+  void drawQuad(int blend, IEffect2d* effect, ITexture* texture, const Vertex2d& a, const Vertex2d& b,
+                const Vertex2d& c, const Vertex2d& d);
+  // Draws what is pending, then starts an empty batch.
+  void flush();
+  std::uint32_t pendingPrimitives() const { return count_; }
+  int pendingType() const { return type_; }
+  const std::shared_ptr<IVertexBuffer>& buffer() const { return buffer_; }
+
+ private:
+  bool prepare(int listType, int blend, IEffect2d* effect, ITexture* texture);
+  void reset();
+
+  std::shared_ptr<IEngine> engine_;
+  std::shared_ptr<ITarget> target_;
+  int type_ = 0;
+  int blend_ = 0;
+  std::shared_ptr<IEffect2d> effect_;
+  std::shared_ptr<ITexture> texture_;
+  std::shared_ptr<IVertexBuffer> buffer_;
+  std::uint32_t count_ = 0;
+  std::map<unsigned, std::shared_ptr<IShader>> shaders_;
+  std::vector<Vertex2d> scratch_;
+};
+
+// An off-screen render target for 2D drawing in top-left-origin pixel coordinates.
+class ICanvas : public IImage {
+ public:
+  virtual bool isDrawing() const = 0;
+  virtual bool begin() = 0;
+  virtual bool end() = 0;
+  virtual bool clear(Color color) = 0;
+
+  virtual bool drawPolygon(const IImage* image, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                           const Rect& source, IEffect2d* effect, int blend, Color color) = 0;
+  virtual bool drawPolygon(const IImage* image, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                           IEffect2d* effect, int blend, Color color) = 0;
+  virtual bool drawFan(const IImage* image, const Vertex2d* vertices, std::uint32_t count, const Rect& source,
+                       IEffect2d* effect, int blend, Color color) = 0;
+  virtual bool drawFan(const IImage* image, const Vertex2d* vertices, std::uint32_t count, IEffect2d* effect,
+                       int blend, Color color) = 0;
+  virtual bool drawImage(const IImage* image, const Destination& dest, const Rect& source, const Rotation& rotation,
+                         IEffect2d* effect, int blend, Color color) = 0;
+  virtual bool drawImage(const IImage* image, const Destination& dest, const Rect& source, IEffect2d* effect,
+                         int blend, Color color) = 0;
+  virtual bool drawImage(const IImage* image, const Destination& dest, IEffect2d* effect, int blend,
+                         Color color) = 0;
+  virtual bool drawText(IFont* font, std::u16string_view text, const Destination& dest, IEffect2d* effect, int blend,
+                        Color color, Color secondColor) = 0;
+  virtual bool drawLines(const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color) = 0;
+  virtual bool drawShape(const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color) = 0;
+  virtual bool drawPolygon(const Region& region, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                           const Rect& source, IEffect2d* effect, int blend, Color color) = 0;
+  virtual bool drawFan(const Region& region, const Vertex2d* vertices, std::uint32_t count, const Rect& source,
+                       IEffect2d* effect, int blend, Color color) = 0;
+  virtual bool drawQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
+                        IEffect2d* effect, int blend, Color color) = 0;
+
+  // Draws what is pending now (before drawing onto the target by other means, e.g. 3D).
+  virtual void flush() = 0;
+  virtual std::shared_ptr<ITarget> getTarget() const = 0;
+
+  // Short forms: blend 1 (alpha) and no effect unless given.
+  bool drawImage(const IImage* image, const Destination& dest, Color color = kWhite) {
+    return drawImage(image, dest, nullptr, BlendMode::Alpha, color);
+  }
+  bool drawImage(const IImage* image, const Destination& dest, const Rect& source, Color color = kWhite) {
+    return drawImage(image, dest, source, nullptr, BlendMode::Alpha, color);
+  }
+  bool drawLines(const Point2d* points, std::uint32_t count, Color color = kWhite) {
+    return drawLines(points, count, nullptr, BlendMode::Alpha, color);
+  }
+  bool drawShape(const Point2d* points, std::uint32_t count, Color color = kWhite) {
+    return drawShape(points, count, nullptr, BlendMode::Alpha, color);
+  }
+};
+
+class Canvas : public ICanvas {
+ public:
+  Canvas(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target, std::shared_ptr<IVertexBuffer> buffer);
+
+  std::uint16_t getWidth() const override { return target_->getWidth(); }
+  std::uint16_t getHeight() const override { return target_->getHeight(); }
+  std::shared_ptr<ITexture> getTexture() const override;
+  bool getRegion(Region& region) const override;
+  bool isDrawing() const override { return drawing_; }
+  bool begin() override;
+  bool end() override;
+  bool clear(Color color) override;
+
+  bool drawPolygon(const IImage* image, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                   const Rect& source, IEffect2d* effect, int blend, Color color) override;
+  bool drawPolygon(const IImage* image, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                   IEffect2d* effect, int blend, Color color) override;
+  bool drawFan(const IImage* image, const Vertex2d* vertices, std::uint32_t count, const Rect& source,
+               IEffect2d* effect, int blend, Color color) override;
+  bool drawFan(const IImage* image, const Vertex2d* vertices, std::uint32_t count, IEffect2d* effect, int blend,
+               Color color) override;
+  bool drawImage(const IImage* image, const Destination& dest, const Rect& source, const Rotation& rotation,
+                 IEffect2d* effect, int blend, Color color) override;
+  bool drawImage(const IImage* image, const Destination& dest, const Rect& source, IEffect2d* effect, int blend,
+                 Color color) override;
+  bool drawImage(const IImage* image, const Destination& dest, IEffect2d* effect, int blend, Color color) override;
+  bool drawText(IFont* font, std::u16string_view text, const Destination& dest, IEffect2d* effect, int blend,
+                Color color, Color secondColor) override;
+  bool drawLines(const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color) override;
+  bool drawShape(const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color) override;
+  bool drawPolygon(const Region& region, int primitive, const Vertex2d* vertices, std::uint32_t count,
+                   const Rect& source, IEffect2d* effect, int blend, Color color) override;
+  bool drawFan(const Region& region, const Vertex2d* vertices, std::uint32_t count, const Rect& source,
+               IEffect2d* effect, int blend, Color color) override;
+  bool drawQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
+                IEffect2d* effect, int blend, Color color) override;
+  void flush() override { renderer_.flush(); }
+  std::shared_ptr<ITarget> getTarget() const override { return target_; }
+
+  using ICanvas::drawImage;
+  using ICanvas::drawLines;
+  using ICanvas::drawShape;
+  const Renderer2d& renderer() const { return renderer_; }
+
+ private:
+  bool pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color);
+
+  std::shared_ptr<IEngine> engine_;
+  std::shared_ptr<ITarget> target_;
+  Renderer2d renderer_;
+  bool drawing_ = false;
+  std::vector<Vertex2d> scratch_;
+};
+
+// A canvas of width x height (ARGB); empty for a zero size or when the target cannot be made.
+std::shared_ptr<ICanvas> createCanvas(const std::shared_ptr<IEngine>& engine, std::uint16_t width,
+                                      std::uint16_t height);
+
+// Channel-wise product of two ARGB colours, each channel a * b / 255 truncated.
+Color modulate(Color a, Color b);
+
+}  // namespace QlGraphics

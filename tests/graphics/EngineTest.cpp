@@ -1,0 +1,280 @@
+#include "GlFixture.h"
+#include "graphics/Effect.h"
+
+using namespace QlTest;
+
+namespace {
+
+// A program that draws format-2 vertices with their colour and leaves culling to the engine.
+constexpr const char* kFlat = R"(#pragma ql state cull=engine depth=off
+uniform int nTargetWidth;
+uniform int nTargetHeight;
+#pragma ql vertex
+out vec4 vColor;
+void main() {
+  gl_Position = qlPixelToClip(qlPosition, float(nTargetWidth), float(nTargetHeight));
+  vColor = qlColor;
+}
+#pragma ql fragment
+in vec4 vColor;
+out vec4 fragColor;
+void main() { fragColor = vColor; }
+)";
+
+std::shared_ptr<IShader> flatShader(IEngine& e) {
+  auto s = e.createShader(kFlat, std::strlen(kFlat));
+  if (s) {
+    s->setInt(u"nTargetWidth", e.getTargetWidth());
+    s->setInt(u"nTargetHeight", e.getTargetHeight());
+  }
+  return s;
+}
+
+Vertex2d at(float x, float y, Color c) { return Vertex2d{x - 0.5f, y - 0.5f, 0, c, 0, 0}; }
+
+}  // namespace
+
+using EngineTest = GlFixture;
+
+TEST_F(EngineTest, CapsAndRejectedArguments) {
+  auto caps = engine->getCaps();
+  ASSERT_TRUE(caps);
+  EXPECT_EQ(caps->getName(), u"OpenGL");
+  EXPECT_EQ(caps->getShaderLanguage(), u"GLSL");
+  EXPECT_GE(caps->getMaxTextureWidth(), 2048);
+  EXPECT_EQ(engine->getCaps(), caps);
+  EXPECT_FALSE(engine->createTexture(0, 16, TextureFormat::Argb));
+  EXPECT_FALSE(engine->createTexture(16, 16, 0));
+  EXPECT_FALSE(engine->createTarget(16, 0, TextureFormat::Argb));
+  EXPECT_FALSE(engine->createVertexBuffer(0, Storage::System));
+  EXPECT_FALSE(engine->createVertexBuffer(11, Storage::System));
+  EXPECT_FALSE(engine->createVertexBuffer(2, 0));
+  EXPECT_FALSE(engine->createIndexBuffer(3, Storage::System));
+  EXPECT_FALSE(engine->createShader("", 0));
+  EXPECT_FALSE(engine->createShader("#pragma ql vertex\nvoid main() { syntax error }\n#pragma ql fragment\n", 60));
+  EXPECT_FALSE(Gl::Engine::create(nullptr, 64, 48));
+  EXPECT_FALSE(engine->setScreenMode(0));
+  EXPECT_TRUE(engine->setScreenMode(ScreenMode::Window));
+  EXPECT_FALSE(engine->setBlendMode(4));
+  EXPECT_FALSE(engine->setCullMode(3));
+  EXPECT_TRUE(engine->setBlendMode(BlendMode::Subtract));
+  EXPECT_EQ(engine->getBlendMode(), BlendMode::Subtract);
+  EXPECT_EQ(engine->getWidth(), 64);
+  EXPECT_EQ(engine->getHeight(), 48);
+}
+
+TEST_F(EngineTest, VertexBufferLayouts) {
+  const int strides[10] = {16, 24, 28, 36, 32, 28, 40, 32, 44, 52};
+  for (int f = 1; f <= 10; ++f) EXPECT_EQ(vertexStride(f), static_cast<std::uint32_t>(strides[f - 1])) << f;
+  auto vb = engine->createVertexBuffer(1, Storage::System);
+  ASSERT_TRUE(vb);
+  const float v[8] = {1, 2, 3, 0, 4, 5, 6, 0};
+  EXPECT_FALSE(vb->append(nullptr, 16));
+  EXPECT_TRUE(vb->append(v, sizeof v));
+  EXPECT_EQ(vb->getCount(), 2u);
+  EXPECT_EQ(vb->getSize(), 32u);
+  EXPECT_EQ(vb->positionAt(1)[0], 4.0f);
+  EXPECT_EQ(reinterpret_cast<std::uint8_t*>(vb->diffuseAt(1)) - reinterpret_cast<std::uint8_t*>(vb->elementAt(1)), 12);
+  EXPECT_EQ(vb->texCoordAt(0), nullptr);
+  EXPECT_EQ(vb->normalAt(0), nullptr);
+  EXPECT_EQ(vb->elementAt(2), nullptr);
+  EXPECT_EQ(vb->getDeviceBuffer(), 0u);  // system storage has no device buffer
+  auto v10 = engine->createVertexBuffer(10, Storage::Device);
+  std::vector<std::uint8_t> raw(52, 0);
+  v10->append(raw.data(), 52);
+  const auto base = reinterpret_cast<std::uint8_t*>(v10->elementAt(0));
+  EXPECT_EQ(reinterpret_cast<std::uint8_t*>(v10->blendIndicesAt(0)) - base, 24);
+  EXPECT_EQ(reinterpret_cast<std::uint8_t*>(v10->normalAt(0)) - base, 28);
+  EXPECT_EQ(reinterpret_cast<std::uint8_t*>(v10->diffuseAt(0)) - base, 40);
+  EXPECT_EQ(reinterpret_cast<std::uint8_t*>(v10->texCoordAt(0)) - base, 44);
+  EXPECT_NE(v10->getDeviceBuffer(), 0u);
+  auto ib = engine->createIndexBuffer(IndexFormat::Index32, Storage::System);
+  EXPECT_EQ(ib->getStride(), 4u);
+  EXPECT_EQ(engine->createIndexBuffer(IndexFormat::Index16, Storage::System)->getStride(), 2u);
+}
+
+TEST_F(EngineTest, TextureLockKeepsTopDownRowsAndNewTexturesAreClear) {
+  auto t = makeTexture(*engine, 5, 3, texel);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->getWidth(), 5);
+  EXPECT_FLOAT_EQ(t->toU(5), 1.0f);
+  EXPECT_FLOAT_EQ(t->toV(1.5f), 0.5f);
+  const auto px = readTexture(*t);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(px[y * 5 + x], texel(x, y));
+  auto buf = t->lock();
+  ASSERT_TRUE(buf);
+  EXPECT_EQ(buf->getPitch(), 20u);
+  EXPECT_FALSE(t->lock());  // one lock at a time
+  t->unlock();
+  auto fresh = engine->createTexture(4, 4, TextureFormat::Xrgb);
+  for (Color c : readTexture(*fresh)) EXPECT_EQ(c, 0u);
+}
+
+TEST_F(EngineTest, TargetsClearAndReadBack) {
+  auto target = engine->createTarget(8, 6, TextureFormat::Argb);
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->getColorBuffer()->getWidth(), 8);
+  EXPECT_EQ(target->getDepthBuffer()->getHeight(), 6);
+  EXPECT_TRUE(engine->setTarget(target));
+  EXPECT_EQ(engine->getTargetWidth(), 8);
+  EXPECT_EQ(engine->getTargetHeight(), 6);
+  engine->clear(0x80402010u);
+  for (Color c : readTexture(*target->getTexture())) EXPECT_EQ(c, 0x80402010u);
+  engine->setTarget(nullptr);
+  EXPECT_EQ(engine->getTargetWidth(), 64);
+}
+
+TEST_F(EngineTest, DrawsNeedABufferAndAProgram) {
+  auto target = engine->createTarget(8, 8, TextureFormat::Argb);
+  engine->setTarget(target);
+  engine->setVertexBuffer(nullptr);
+  EXPECT_FALSE(engine->draw(Primitive::TriangleList, 1, 0));
+  auto vb = engine->createVertexBuffer(2, Storage::System);
+  const Vertex2d tri[3] = {at(0, 0, 0xFFFFFFFF), at(8, 0, 0xFFFFFFFF), at(0, 8, 0xFFFFFFFF)};
+  vb->append(tri, sizeof tri);
+  engine->setVertexBuffer(vb);
+  EXPECT_FALSE(engine->draw(Primitive::TriangleList, 1, 0));  // no program begun
+  auto s = flatShader(*engine);
+  ASSERT_TRUE(s);
+  ASSERT_TRUE(s->begin());
+  EXPECT_FALSE(engine->draw(7, 1, 0));
+  EXPECT_FALSE(engine->draw(Primitive::TriangleList, 2, 0));  // past the end of the buffer
+  EXPECT_TRUE(engine->draw(Primitive::TriangleList, 1, 0));
+  EXPECT_TRUE(s->end());
+  EXPECT_FALSE(s->end());
+}
+
+TEST_F(EngineTest, CullModesFollowTheWindingSeenOnTheImage) {
+  auto target = engine->createTarget(16, 16, TextureFormat::Argb);
+  engine->setTarget(target);
+  auto s = flatShader(*engine);
+  ASSERT_TRUE(s);
+  // On screen (y down) a -> b -> c turns clockwise; a -> c -> b counter-clockwise.
+  const Vertex2d cw[3] = {at(0, 0, 0xFFFF0000), at(16, 0, 0xFFFF0000), at(0, 16, 0xFFFF0000)};
+  const Vertex2d ccw[3] = {at(16, 16, 0xFF00FF00), at(16, 0, 0xFF00FF00), at(0, 16, 0xFF00FF00)};
+  auto vb = engine->createVertexBuffer(2, Storage::System);
+  vb->append(cw, sizeof cw);
+  vb->append(ccw, sizeof ccw);
+  engine->setVertexBuffer(vb);
+  struct Case {
+    int mode;
+    Color topLeft, bottomRight;
+  } cases[] = {{CullMode::None, 0xFFFF0000, 0xFF00FF00},
+               {CullMode::Clockwise, 0, 0xFF00FF00},
+               {CullMode::CounterClockwise, 0xFFFF0000, 0}};
+  for (const Case& c : cases) {
+    engine->clear(0);
+    engine->setCullMode(c.mode);
+    s->begin();
+    engine->draw(Primitive::TriangleList, 2, 0);
+    s->end();
+    const auto px = readTexture(*target->getTexture());
+    EXPECT_EQ(px[1 * 16 + 1], c.topLeft) << "cull mode " << c.mode;
+    EXPECT_EQ(px[14 * 16 + 14], c.bottomRight) << "cull mode " << c.mode;
+  }
+  engine->setCullMode(CullMode::None);
+}
+
+TEST_F(EngineTest, IndexedDrawsFromBothStorages) {
+  auto target = engine->createTarget(8, 8, TextureFormat::Argb);
+  engine->setTarget(target);
+  auto s = flatShader(*engine);
+  for (int storage : {Storage::System, Storage::Device}) {
+    auto vb = engine->createVertexBuffer(2, storage);
+    const Vertex2d quad[4] = {at(0, 0, 0xFF0000FF), at(8, 0, 0xFF0000FF), at(8, 4, 0xFF0000FF), at(0, 4, 0xFF0000FF)};
+    vb->append(quad, sizeof quad);
+    auto ib = engine->createIndexBuffer(IndexFormat::Index16, storage);
+    const std::uint16_t idx[9] = {7, 7, 7, 0, 1, 2, 0, 2, 3};
+    ib->append(idx, sizeof idx);
+    engine->setVertexBuffer(vb);
+    engine->setIndexBuffer(ib);
+    engine->clear(0);
+    s->begin();
+    EXPECT_TRUE(engine->drawIndexed(Primitive::TriangleList, 2, 3));
+    EXPECT_FALSE(engine->drawIndexed(Primitive::TriangleList, 3, 3));
+    s->end();
+    const auto px = readTexture(*target->getTexture());
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x) EXPECT_EQ(px[y * 8 + x], y < 4 ? 0xFF0000FFu : 0u) << storage << " " << x << "," << y;
+    // A device buffer is rebuilt after its data changed.
+    *vb->diffuseAt(0) = 0xFF00FF00;
+    *vb->diffuseAt(1) = 0xFF00FF00;
+    *vb->diffuseAt(2) = 0xFF00FF00;
+    *vb->diffuseAt(3) = 0xFF00FF00;
+    s->begin();
+    engine->drawIndexed(Primitive::TriangleList, 2, 3);
+    s->end();
+    EXPECT_EQ(readTexture(*target->getTexture())[0], 0xFF00FF00u) << storage;
+  }
+  engine->setIndexBuffer(nullptr);
+}
+
+TEST_F(EngineTest, ShaderParametersReachTheProgram) {
+  constexpr const char* src = R"(#pragma ql state depth=off
+uniform vec4 vTint;
+uniform mat4 mMove;
+uniform float fScale[2];
+#pragma ql vertex
+void main() { gl_Position = mMove * vec4(qlPosition, 1.0); }
+#pragma ql fragment
+out vec4 fragColor;
+void main() { fragColor = vec4(vTint.rgb * fScale[1], vTint.a); }
+)";
+  auto s = engine->createShader(src, std::strlen(src));
+  ASSERT_TRUE(s);
+  auto target = engine->createTarget(4, 4, TextureFormat::Argb);
+  engine->setTarget(target);
+  EXPECT_TRUE(s->setColor(u"vTint", 0xFF00FF80));
+  const float scales[2] = {0.0f, 0.5f};
+  EXPECT_TRUE(s->setFloatArray(u"fScale", scales, 2));
+  EXPECT_FALSE(s->setFloat(u"missing", 1.0f));
+  // Row-vector convention: the translation sits in the last row and moves x by 10 (off the target).
+  Matrix m;
+  m.m[3][0] = 10.0f;
+  EXPECT_TRUE(s->setMatrix(u"mMove", m));
+  auto vb = engine->createVertexBuffer(1, Storage::System);
+  const float tri[12] = {-1, -1, 0, 0, 3, -1, 0, 0, -1, 3, 0, 0};
+  vb->append(tri, sizeof tri);
+  engine->setVertexBuffer(vb);
+  engine->clear(0);
+  s->begin();
+  engine->draw(Primitive::TriangleList, 1, 0);
+  s->end();
+  EXPECT_EQ(readTexture(*target->getTexture())[5], 0u);
+  m.m[3][0] = 0.0f;
+  s->setMatrix(u"mMove", m);
+  s->begin();
+  engine->draw(Primitive::TriangleList, 1, 0);
+  s->end();
+  EXPECT_TRUE(near(readTexture(*target->getTexture())[5], 0xFF008040u, 1));
+}
+
+TEST_F(EngineTest, PresentShowsTheBackBufferAndFullScreenKeepsTheAspect) {
+  engine->setTarget(nullptr);
+  engine->clear(0xFF123456);
+  EXPECT_TRUE(engine->present());
+  for (Color c : engine->readBackBuffer()) ASSERT_EQ(c, 0xFF123456u);
+  int x = 0, y = 0, w = 0, h = 0;
+  engine->presentRect(x, y, w, h);
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 48);
+  EXPECT_EQ(x, 0);
+  EXPECT_TRUE(engine->setScreenMode(ScreenMode::FullScreen));
+  EXPECT_EQ(engine->getScreenMode(), ScreenMode::FullScreen);
+  engine->beginScene();
+  engine->endScene();
+  engine->present();
+  int dw = 0, dh = 0;
+  window()->drawableSize(dw, dh);
+  engine->presentRect(x, y, w, h);
+  // Scaled to fit with the 4:3 aspect kept, centred.
+  EXPECT_NEAR(static_cast<double>(w) / h, 64.0 / 48.0, 0.02);
+  EXPECT_TRUE(w == dw || h == dh);
+  EXPECT_EQ(x, (dw - w) / 2);
+  EXPECT_EQ(y, (dh - h) / 2);
+  engine->setScreenMode(ScreenMode::Window);
+  engine->beginScene();
+  engine->presentRect(x, y, w, h);
+  EXPECT_EQ(w, 64);
+}

@@ -312,10 +312,14 @@ bool Canvas::drawQuad(const Region& region, const Destination& dest, const Rect&
 
 bool Canvas::pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend,
                       Color color) {
+  // Lines run through pixel centres, so a line from (x, y) lights pixel (x, y). Shapes move
+  // onto pixel corners like images: a shape with corners (x1, y1) and (x2, y2) fills exactly
+  // the pixels x1..x2-1, y1..y2-1, with no edge passing through a pixel centre.
+  const float shift = primitive == Primitive::TriangleFan ? 0.5f : 0.0f;
   scratch_.resize(count);
   for (std::uint32_t i = 0; i < count; ++i) {
     const Point2d& p = points[i];
-    scratch_[i] = Vertex2d{p.x - 0.5f, p.y - 0.5f, p.z, modulate(p.color, color), 0.0f, 0.0f};
+    scratch_[i] = Vertex2d{p.x - shift, p.y - shift, p.z, modulate(p.color, color), 0.0f, 0.0f};
   }
   return renderer_.draw(primitive, blend, effect, nullptr, scratch_.data(), count);
 }

@@ -1,0 +1,199 @@
+#include "GlFixture.h"
+
+using namespace QlTest;
+
+namespace {
+
+// Forwards everything to the real engine and records every draw with the vertices it drew.
+class CountingEngine : public IEngine {
+ public:
+  struct Draw {
+    int primitive;
+    std::uint32_t count;
+    int blend;
+    std::vector<Vertex2d> vertices;
+  };
+  explicit CountingEngine(std::shared_ptr<IEngine> e) : e_(std::move(e)) {}
+  std::vector<Draw> draws;
+  int shaderCompiles = 0;
+
+  std::shared_ptr<ITexture> createTexture(std::uint16_t w, std::uint16_t h, int f) override { return e_->createTexture(w, h, f); }
+  std::shared_ptr<ITarget> createTarget(std::uint16_t w, std::uint16_t h, int f) override { return e_->createTarget(w, h, f); }
+  std::shared_ptr<IVertexBuffer> createVertexBuffer(int f, int s) override { return e_->createVertexBuffer(f, s); }
+  std::shared_ptr<IIndexBuffer> createIndexBuffer(int f, int s) override { return e_->createIndexBuffer(f, s); }
+  std::shared_ptr<IShader> createShader(const char* src, std::size_t n) override {
+    ++shaderCompiles;
+    return e_->createShader(src, n);
+  }
+  std::shared_ptr<IEngineCaps> getCaps() override { return e_->getCaps(); }
+  std::uint16_t getWidth() const override { return e_->getWidth(); }
+  std::uint16_t getHeight() const override { return e_->getHeight(); }
+  bool setScreenMode(int m) override { return e_->setScreenMode(m); }
+  int getScreenMode() const override { return e_->getScreenMode(); }
+  bool setBlendMode(int m) override { return e_->setBlendMode(m); }
+  int getBlendMode() const override { return e_->getBlendMode(); }
+  bool setCullMode(int m) override { return e_->setCullMode(m); }
+  int getCullMode() const override { return e_->getCullMode(); }
+  bool setTarget(const std::shared_ptr<ITarget>& t) override { return e_->setTarget(t); }
+  std::uint16_t getTargetWidth() const override { return e_->getTargetWidth(); }
+  std::uint16_t getTargetHeight() const override { return e_->getTargetHeight(); }
+  bool setVertexBuffer(const std::shared_ptr<IVertexBuffer>& b) override { return e_->setVertexBuffer(b); }
+  std::shared_ptr<IVertexBuffer> getVertexBuffer() const override { return e_->getVertexBuffer(); }
+  bool setIndexBuffer(const std::shared_ptr<IIndexBuffer>& b) override { return e_->setIndexBuffer(b); }
+  std::shared_ptr<IIndexBuffer> getIndexBuffer() const override { return e_->getIndexBuffer(); }
+  bool clear(Color c) override { return e_->clear(c); }
+  bool clearDepth(float z) override { return e_->clearDepth(z); }
+  bool beginScene() override { return e_->beginScene(); }
+  bool endScene() override { return e_->endScene(); }
+  bool draw(int primitive, std::uint32_t count, std::uint32_t start) override {
+    Draw d{primitive, count, e_->getBlendMode(), {}};
+    auto vb = e_->getVertexBuffer();
+    for (std::uint32_t i = 0; vb && i < vb->getCount(); ++i)
+      d.vertices.push_back(*static_cast<const Vertex2d*>(vb->elementAt(i)));
+    draws.push_back(std::move(d));
+    return e_->draw(primitive, count, start);
+  }
+  bool drawIndexed(int p, std::uint32_t c, std::uint32_t s) override { return e_->drawIndexed(p, c, s); }
+  bool present() override { return e_->present(); }
+
+ private:
+  std::shared_ptr<IEngine> e_;
+};
+
+// A second effect object of the basic type: same program, different batch state.
+class OtherBasic : public BasicEffect2d {};
+
+struct BatchingTest : GlFixture {
+  std::shared_ptr<CountingEngine> counting;
+  std::shared_ptr<ICanvas> canvas;
+  std::shared_ptr<ITexture> texA, texB;
+  std::unique_ptr<TestImage> a, b, a2;
+
+  void SetUp() override {
+    GlFixture::SetUp();
+    if (HasFatalFailure()) return;
+    counting = std::make_shared<CountingEngine>(engine);
+    canvas = createCanvas(counting, 32, 32);
+    ASSERT_TRUE(canvas);
+    texA = makeTexture(*engine, 4, 4, texel);
+    texB = makeTexture(*engine, 4, 4, texel);
+    a = std::make_unique<TestImage>(texA);
+    b = std::make_unique<TestImage>(texB);
+    a2 = std::make_unique<TestImage>(texA, 1, 1, 2, 2);  // another image on the same texture
+  }
+  std::size_t draws() const { return counting->draws.size(); }
+};
+
+}  // namespace
+
+TEST_F(BatchingTest, SameTextureRunsAreOneDrawAtEnd) {
+  canvas->begin();
+  for (int i = 0; i < 50; ++i) canvas->drawImage(a.get(), Destination{0, i % 28, i / 28});
+  canvas->drawImage(a2.get(), Destination{0, 5, 5});  // same texture, same state: same batch
+  EXPECT_EQ(draws(), 0u);
+  canvas->end();
+  ASSERT_EQ(draws(), 1u);
+  EXPECT_EQ(counting->draws[0].primitive, Primitive::TriangleList);
+  EXPECT_EQ(counting->draws[0].count, 102u);
+  EXPECT_EQ(counting->draws[0].blend, BlendMode::Alpha);
+  canvas->begin();
+  canvas->end();  // nothing pending: no draw
+  EXPECT_EQ(draws(), 1u);
+}
+
+TEST_F(BatchingTest, SwitchesOfTextureBlendOrEffectFlush) {
+  OtherBasic other;
+  auto otherPtr = std::make_shared<OtherBasic>();
+  canvas->begin();
+  canvas->drawImage(a.get(), Destination{0, 0, 0});
+  canvas->drawImage(a.get(), Destination{0, 4, 0});
+  canvas->drawImage(b.get(), Destination{0, 8, 0});  // image switch
+  EXPECT_EQ(draws(), 1u);
+  EXPECT_EQ(counting->draws[0].count, 4u);
+  canvas->drawImage(a.get(), Destination{0, 0, 4});  // and back
+  EXPECT_EQ(draws(), 2u);
+  canvas->drawImage(a.get(), Destination{0, 0, 8}, nullptr, BlendMode::Add, kWhite);  // blend switch
+  EXPECT_EQ(draws(), 3u);
+  canvas->drawImage(a.get(), Destination{0, 0, 12}, otherPtr.get(), BlendMode::Add, kWhite);  // effect switch
+  EXPECT_EQ(draws(), 4u);
+  const Point2d line[2] = {{0, 0, 0, kWhite}, {5, 5, 0, kWhite}};
+  canvas->drawLines(line, 2, otherPtr.get(), BlendMode::Add, kWhite);  // untextured lines
+  EXPECT_EQ(draws(), 5u);
+  canvas->end();
+  ASSERT_EQ(draws(), 6u);
+  EXPECT_EQ(counting->draws[4].blend, BlendMode::Add);
+  EXPECT_EQ(counting->draws[5].primitive, Primitive::LineList);
+  // Both effects have the basic type: one program compiled for the canvas, shared by both.
+  EXPECT_EQ(counting->shaderCompiles, 1);
+}
+
+TEST_F(BatchingTest, ClearFlushesAndIsAllowedWhileDrawing) {
+  canvas->begin();
+  canvas->drawImage(a.get(), Destination{0, 0, 0});
+  EXPECT_TRUE(canvas->clear(0xFF000000u));
+  EXPECT_EQ(draws(), 1u);
+  canvas->drawImage(a.get(), Destination{0, 1, 1});
+  canvas->end();
+  EXPECT_EQ(draws(), 2u);
+  // The first quad was drawn before the clear and is gone; the second one is there.
+  const auto px = readCanvas(*canvas);
+  EXPECT_EQ(px[1 * 32 + 1], texel(0, 0));
+  EXPECT_EQ(px[0], 0xFF000000u);
+}
+
+TEST_F(BatchingTest, StripsAndFansBecomeLists) {
+  std::vector<Vertex2d> v;
+  for (int i = 0; i < 5; ++i) v.push_back(Vertex2d{static_cast<float>(i), static_cast<float>(i * 10), 0, kWhite, 0, 0});
+  Region r;
+  a->getRegion(r);
+  canvas->begin();
+  ASSERT_TRUE(canvas->drawPolygon(r, Primitive::TriangleStrip, v.data(), 5, Rect{0, 0, 4, 4}, nullptr, 1, kWhite));
+  canvas->end();
+  ASSERT_EQ(draws(), 1u);
+  const auto& d = counting->draws[0];
+  EXPECT_EQ(d.primitive, Primitive::TriangleList);
+  EXPECT_EQ(d.count, 3u);
+  ASSERT_EQ(d.vertices.size(), 9u);
+  // (0 1 2) (1 3 2) (2 3 4): odd triangles swap their last two vertices.
+  const int order[9] = {0, 1, 2, 1, 3, 2, 2, 3, 4};
+  for (int k = 0; k < 9; ++k) EXPECT_FLOAT_EQ(d.vertices[k].x, static_cast<float>(order[k]) - 0.5f) << k;
+
+  const Point2d line[4] = {{0, 0, 0, kWhite}, {1, 0, 0, kWhite}, {2, 0, 0, kWhite}, {3, 0, 0, kWhite}};
+  const Point2d fan[5] = {{0, 0, 0, kWhite}, {1, 0, 0, kWhite}, {2, 0, 0, kWhite}, {3, 0, 0, kWhite}, {4, 0, 0, kWhite}};
+  canvas->begin();
+  canvas->drawLines(line, 4);
+  canvas->drawLines(line, 4);  // same state: merged
+  canvas->drawShape(fan, 5);   // triangles: another batch
+  canvas->end();
+  ASSERT_EQ(draws(), 3u);
+  EXPECT_EQ(counting->draws[1].primitive, Primitive::LineList);
+  EXPECT_EQ(counting->draws[1].count, 6u);
+  EXPECT_EQ(counting->draws[1].vertices.size(), 12u);
+  EXPECT_FLOAT_EQ(counting->draws[1].vertices[2].x, 1.0f);
+  EXPECT_FLOAT_EQ(counting->draws[1].vertices[3].x, 2.0f);
+  EXPECT_EQ(counting->draws[2].count, 3u);
+  const int fanOrder[9] = {0, 1, 2, 0, 2, 3, 0, 3, 4};
+  for (int k = 0; k < 9; ++k)
+    EXPECT_FLOAT_EQ(counting->draws[2].vertices[k].x, static_cast<float>(fanOrder[k]) - 0.5f) << k;
+}
+
+TEST_F(BatchingTest, QuadCornersSitHalfAPixelBackAndRejectedDrawsKeepTheBatch) {
+  canvas->begin();
+  canvas->drawImage(a.get(), Destination{0, 7, 9});
+  const Point2d one[1] = {{0, 0, 0, kWhite}};
+  EXPECT_FALSE(canvas->drawShape(one, 1));           // too few points: the batch stays
+  EXPECT_FALSE(canvas->drawImage(nullptr, Destination{0, 0, 0}));  // no image: the batch stays
+  canvas->end();
+  ASSERT_EQ(draws(), 1u);
+  const auto& q = counting->draws[0].vertices;
+  ASSERT_EQ(q.size(), 6u);
+  float minX = 1e9f, minY = 1e9f, maxX = -1e9f, maxY = -1e9f;
+  for (const Vertex2d& v : q) {
+    minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
+    minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
+  }
+  EXPECT_EQ(minX, 6.5f);
+  EXPECT_EQ(minY, 8.5f);
+  EXPECT_EQ(maxX, 10.5f);
+  EXPECT_EQ(maxY, 12.5f);
+}

@@ -4,13 +4,25 @@
 #include "sqstdinternal.h"
 
 #include <cstring>
+#include <new>
 
 namespace sqstd {
 
-Blob::Blob(SQInteger size) : data_(size_t(size > 0 ? size : 0), 0)
+Blob::Blob(SQInteger size)
 {
+    // may throw std::bad_alloc; callers create blobs through create()
+    data_.resize(size_t(size > 0 ? size : 0), 0);
     // keep a real buffer even when empty, so Data() is never null
     data_.reserve(data_.size() + 1);
+}
+
+Blob *Blob::create(SQInteger size)
+{
+    try {
+        return new Blob(size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
 }
 
 SQInteger Blob::Read(void *buffer, SQInteger size)
@@ -28,7 +40,13 @@ SQInteger Blob::Write(void *buffer, SQInteger size)
     if (size <= 0) return 0;
     size_t end = size_t(pos_) + size_t(size);
     if (end > 0x7FFFFFFFu) return 0;
-    if (end > data_.size()) data_.resize(end, 0);
+    if (end > data_.size()) {
+        try {
+            data_.resize(end, 0);
+        } catch (const std::bad_alloc &) {
+            return 0;
+        }
+    }
     std::memcpy(data_.data() + pos_, buffer, size_t(size));
     pos_ += size;
     return size;
@@ -52,7 +70,11 @@ SQInteger Blob::Seek(SQInteger offset, SQInteger origin)
 bool Blob::Resize(SQInteger size)
 {
     if (size < 0) return false;
-    data_.resize(size_t(size), 0);
+    try {
+        data_.resize(size_t(size), 0);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
     if (pos_ > size) pos_ = size;
     return true;
 }
@@ -75,7 +97,8 @@ SQInteger blob_constructor(HSQUIRRELVM v)
     SQInteger size = 0;
     if (sq_gettop(v) >= 2) sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, u"cannot create blob with negative size");
-    auto *b = new Blob(size);
+    Blob *b = Blob::create(size);
+    if (!b) return sq_throwerror(v, u"not enough memory for the blob");
     dropOld(v);
     if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(b)))) {
         delete b;
@@ -90,7 +113,8 @@ SQInteger blob_resize(HSQUIRRELVM v)
     SQSTD_BLOB();
     SQInteger size;
     sq_getinteger(v, 2, &size);
-    if (!b->Resize(size)) return sq_throwerror(v, u"negative size");
+    if (size < 0) return sq_throwerror(v, u"negative size");
+    if (!b->Resize(size)) return sq_throwerror(v, u"not enough memory for the blob");
     return 0;
 }
 
@@ -177,7 +201,8 @@ SQInteger blob_cloned(HSQUIRRELVM v)
 {
     Blob *other = selfBlob(v, 2);
     if (!other) return sq_throwerror(v, u"invalid type tag");
-    auto *b = new Blob(other->Size());
+    Blob *b = Blob::create(other->Size());
+    if (!b) return sq_throwerror(v, u"not enough memory for the blob");
     if (other->Size() > 0) std::memcpy(b->Data(), other->Data(), size_t(other->Size()));
     if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(b)))) {
         delete b;

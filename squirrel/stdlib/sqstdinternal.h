@@ -28,6 +28,8 @@ inline const SQChar *kFileClassKey = u"std_file";
 class Blob final : public SQStream {
 public:
     explicit Blob(SQInteger size);
+    // nullptr when the memory cannot be had
+    static Blob *create(SQInteger size);
     SQInteger Read(void *buffer, SQInteger size) override;
     SQInteger Write(void *buffer, SQInteger size) override;
     SQInteger Flush() override { return 0; }

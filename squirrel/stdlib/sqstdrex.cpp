@@ -48,6 +48,10 @@ struct Node {
     int max = 0;                    // Repeat, -1 = unbounded
 };
 
+// Longest pattern and deepest group nesting accepted: the parser and the
+// matcher recurse along the pattern.
+constexpr SQInteger kMaxPatternLength = 4096;
+constexpr int kMaxNesting = 128;
 constexpr long kStepBudgetBase = 5000000;
 constexpr long kStepBudgetPerChar = 256;
 
@@ -210,6 +214,10 @@ private:
         switch (c) {
         case u'(': {
             Node *g = make(Kind::Group);
+            if (++depth_ > kMaxNesting) {
+                error_ = u"groups nested too deeply";
+                return g;
+            }
             if (p_[0] == u'?' && p_[1] == u':') {
                 p_ += 2;
             } else {
@@ -223,6 +231,7 @@ private:
                 return g;
             }
             ++p_;
+            --depth_;
             return g;
         }
         case u'[': return parseClass();
@@ -321,6 +330,7 @@ private:
     std::vector<std::unique_ptr<Node>> &pool_;
     const SQChar *error_ = nullptr;
     int captures_ = 1;
+    int depth_ = 0;
 };
 
 bool classMatches(const Node *n, char16_t c)
@@ -550,6 +560,10 @@ SQRex *sqstd_rex_compile(const SQChar *pattern, const SQChar **error)
 {
     if (!pattern || !*pattern) {
         if (error) *error = u"empty regular expression";
+        return nullptr;
+    }
+    if (scstrlen(pattern) > kMaxPatternLength) {
+        if (error) *error = u"regular expression too long";
         return nullptr;
     }
     auto *exp = new SQRex;

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace sqstd {
 
@@ -86,8 +87,20 @@ SQInteger stream_readblob(HSQUIRRELVM v)
     SQInteger size;
     sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, u"negative size");
-    std::vector<unsigned char> buf(size_t(size) + 1);
-    SQInteger got = size > 0 ? s->Read(buf.data(), size) : 0;
+    std::vector<unsigned char> buf;
+    SQInteger got = 0;
+    try {
+        while (got < size) {
+            SQInteger piece = size - got < 65536 ? size - got : 65536;
+            buf.resize(size_t(got + piece));
+            SQInteger n = s->Read(buf.data() + got, piece);
+            if (n <= 0) break;
+            got += n;
+            if (n < piece) break;
+        }
+    } catch (const std::bad_alloc &) {
+        return sq_throwerror(v, u"not enough memory");
+    }
     if (size > 0 && got <= 0) return sq_throwerror(v, u"no data left to read");
     SQUserPointer dst = sqstd_createblob(v, got);
     if (!dst) return sq_throwerror(v, u"cannot create blob");

@@ -203,6 +203,19 @@ TEST(Regexp, MalformedPatternsAreRejectedWithAMessage)
     EXPECT_EQ(compileError(u"a{2,}b"), "<compiled>");
 }
 
+TEST(Regexp, HugeOrDeeplyNestedPatternsAreRefused)
+{
+    EXPECT_EQ(compileError(std::u16string(5000, u'a')), "regular expression too long");
+    EXPECT_EQ(compileError(std::u16string(4000, u'a')), "<compiled>");
+    std::u16string nested = std::u16string(200, u'(') + u"a" + std::u16string(200, u')');
+    EXPECT_EQ(compileError(nested), "groups nested too deeply");
+    std::u16string fine = std::u16string(100, u'(') + u"a" + std::u16string(100, u')');
+    EXPECT_TRUE(matches(fine, u"a"));
+    // a long literal pattern still matches (the matcher recursion stays bounded)
+    std::u16string text(4000, u'a');
+    EXPECT_TRUE(matches(text, text));
+}
+
 TEST(Regexp, PathologicalPatternsGiveUpInsteadOfHanging)
 {
     RexPtr r = compile(u"(a*)*(a*)*(a*)*b");

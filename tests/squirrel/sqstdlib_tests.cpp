@@ -171,6 +171,8 @@ TEST_F(StdLib, BlobNegativeSizesAreErrors)
     EXPECT_EQ(eval("blob(4).readblob(-1)"), "err: negative size");
     EXPECT_EQ(eval("(function() { local b = blob(4); b.resize(2); return b.len() + \" \" + b.tell() })()"), "ok: 2 0");
     EXPECT_EQ(eval("blob(0).readblob(4)"), "err: no data left to read");
+    // a huge request costs only what is there
+    EXPECT_EQ(eval("blob(3).readblob(2147483647).len()"), "ok: 3");
 }
 
 TEST_F(StdLib, BlobContentOperations)

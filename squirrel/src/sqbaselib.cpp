@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "sqvm.h"
 
@@ -266,9 +267,9 @@ SQInteger str_find(HSQUIRRELVM v) {
   SQInteger start = 0;
   if (NArgs(v) > 2) start = tointeger(A(v, 3));
   if (start < 0 || start > str->_len) return 0;
-  sqstring h(str->_val, (size_t)str->_len);
-  size_t p = h.find(sqstring(sub->_val, (size_t)sub->_len), (size_t)start);
-  if (p == sqstring::npos) return 0;
+  std::u16string_view h(str->_val, (size_t)str->_len);
+  size_t p = h.find(std::u16string_view(sub->_val, (size_t)sub->_len), (size_t)start);
+  if (p == std::u16string_view::npos) return 0;
   sq_pushinteger(v, (SQInteger)p);
   return 1;
 }

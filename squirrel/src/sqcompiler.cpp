@@ -176,7 +176,7 @@ class Compiler {
     // implicit 'return' at the end
     Emit(OP_RETURN, 0, 0, 0, 0);
     while (!_fs->locals.empty()) PopLocal();
-    _fs->proto->stacksize = std::max(_fs->proto->stacksize, _fs->top) + 2;
+    _fs->proto->stacksize = std::max(std::max(_fs->proto->stacksize, _fs->top), 1);
     _fs = _fs->parent;
   }
   void AddParam(const SQObjectPtr& name) {
@@ -325,6 +325,31 @@ class Compiler {
     FreeExp(e);
     LoadTo(e, r);
   }
+  // Like ExpTo for a local's register: a value just computed into a
+  // temporary is written straight into the local instead of being moved.
+  void ExpToLocal(Exp& e, int r) {
+    if (e.k == E_REG && IsTemp(e.r) && e.r == _fs->top - 1 && !_fs->proto->code.empty() &&
+        _fs->lasttarget < Pc()) {
+      SQInstruction& last = _fs->proto->code.back();
+      if (last.a == e.r) {
+        switch (last.op) {
+          case OP_LOADK: case OP_LOADINT: case OP_LOADFLOAT: case OP_LOADBOOL: case OP_LOADROOT: case OP_MOVE:
+          case OP_GETOUTER: case OP_GET: case OP_GETK: case OP_GETGLOBAL: case OP_ADD: case OP_SUB: case OP_MUL:
+          case OP_DIV: case OP_MOD: case OP_ARITHI: case OP_BINK: case OP_CMPI: case OP_BAND: case OP_BOR:
+          case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: case OP_EQ: case OP_NE: case OP_LT: case OP_LE:
+          case OP_GT: case OP_GE: case OP_CMP3: case OP_NOT: case OP_NEG: case OP_BNOT: case OP_TYPEOF:
+          case OP_CLONE: case OP_IN: case OP_INSTANCEOF:
+            last.a = (uint8_t)r;
+            FreeReg(e.r);
+            e.k = E_LOCAL;
+            e.r = r;
+            return;
+          default: break;
+        }
+      }
+    }
+    ExpTo(e, r);
+  }
 
   // ------------------------------------------------------------ statements
   void Statement() {
@@ -443,7 +468,18 @@ class Compiler {
     Exp e = Expression();
     int j;
     SQInstruction* last = _fs->proto->code.empty() ? nullptr : &_fs->proto->code.back();
-    if (e.k == E_REG && last && last->a == e.r && IsTemp(e.r) && _fs->lasttarget < Pc() &&
+    if (e.k == E_REG && last && last->a == e.r && IsTemp(e.r) && _fs->lasttarget < Pc() && last->op == OP_CMPI &&
+        last->d >= -128 && last->d <= 127) {
+      int src = last->b;
+      int imm = last->d;
+      int cmp = last->c;
+      last->op = OP_JCMPI;
+      last->a = (uint8_t)src;
+      last->b = (uint8_t)(int8_t)imm;
+      last->c = (uint8_t)cmp;
+      last->d = 0;
+      j = Pc() - 1;
+    } else if (e.k == E_REG && last && last->a == e.r && IsTemp(e.r) && _fs->lasttarget < Pc() &&
         (last->op == OP_LT || last->op == OP_LE || last->op == OP_GT || last->op == OP_GE ||
          last->op == OP_EQ || last->op == OP_NE)) {
       int cmp = last->op == OP_LT ? CMP_LT : last->op == OP_LE ? CMP_LE : last->op == OP_GT ? CMP_GT
@@ -1084,7 +1120,7 @@ class Compiler {
         if (op == '=') {
           Exp v = Expression();
           if (e.k == E_LOCAL) {
-            ExpTo(v, e.r);
+            ExpToLocal(v, e.r);
             return e;
           }
           int vr = AnyReg(v);
@@ -1169,11 +1205,21 @@ class Compiler {
       e.r = d;
       return e;
     }
+    if (r.k == E_INT && op != OP_IN && op != OP_INSTANCEOF && op != OP_CMP3 && op != OP_ADD && op != OP_SUB) {
+      FreeExp(l);
+      int d = NewReg();
+      int cmp = op == OP_LT ? CMP_LT : op == OP_LE ? CMP_LE : op == OP_GT ? CMP_GT : op == OP_GE ? CMP_GE
+              : op == OP_EQ ? CMP_EQ : op == OP_NE ? CMP_NE : -1;
+      if (cmp >= 0) Emit(OP_CMPI, d, lr, cmp, (int32_t)r.i);
+      else Emit(OP_BINK, d, lr, op, (int32_t)r.i);
+      Exp e;
+      e.k = E_REG;
+      e.r = d;
+      return e;
+    }
     int rr = AnyReg(r);
     FreeExp(r);
     FreeExp(l);
-    if (l.k == E_LOCAL && IsTemp(lr)) {
-    }
     int d = NewReg();
     Emit(op, d, lr, rr, 0);
     Exp e;

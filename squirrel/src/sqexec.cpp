@@ -31,6 +31,10 @@ bool SQVM::WakeUp(bool resumedret, const SQObject& val, SQObjectPtr& ret, bool r
   return Execute(_suspendroot, ret, raiseerror);
 }
 
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
+
 // Runs script frames until the frame at index `rootframe` returns.
 bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
   if (_nestedexec > SQ_MAX_NATIVE_NESTING) {
@@ -41,7 +45,28 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
   NestGuard ng(this);
   if (_state != SQ_VMSTATE_SUSPENDED) _state = SQ_VMSTATE_RUNNING;
   SQCallFrame* ci;
+  SQInstruction ins;
   const SQInstruction* ip;
+#if defined(__GNUC__)
+  // direct threading: each handler jumps straight to the next one
+  static const void* dispatch[256];
+  if (!dispatch[0]) {
+    for (auto& d : dispatch) d = &&L_DEFAULT;
+    int n = 0;
+#define SQ_SETLABEL(x) dispatch[n++] = &&L_OP_##x;
+    SQ_OPCODES(SQ_SETLABEL)
+#undef SQ_SETLABEL
+  }
+#define DISPATCH()          \
+  do {                      \
+    ins = *ip++;            \
+    goto* dispatch[ins.op]; \
+  } while (0)
+#define DISPATCH_FIRST() goto* dispatch[ins.op]
+#else
+#define DISPATCH() continue
+#define DISPATCH_FIRST() (void)0
+#endif
   SQObjectPtr* R;
   const SQObjectPtr* K;
   SQInteger base;
@@ -69,39 +94,40 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
         throw SQVMError{};
       }
       for (;;) {
-        const SQInstruction ins = *ip++;
+        ins = *ip++;
+        DISPATCH_FIRST();
         switch (ins.op) {
-          case OP_LOADK: R[ins.a] = K[ins.d]; continue;
-          case OP_LOADINT: R[ins.a].SetInt(ins.d); continue;
-          case OP_LOADFLOAT: {
+          case OP_LOADK: L_OP_LOADK: R[ins.a] = K[ins.d]; DISPATCH();
+          case OP_LOADINT: L_OP_LOADINT: R[ins.a].SetInt(ins.d); DISPATCH();
+          case OP_LOADFLOAT: L_OP_LOADFLOAT: {
             SQFloat f;
             memcpy(&f, &ins.d, 4);
             R[ins.a].SetFloat(f);
-            continue;
+            DISPATCH();
           }
-          case OP_LOADNULL:
+          case OP_LOADNULL: L_OP_LOADNULL:
             for (int i = 0; i < ins.b; i++) R[ins.a + i].Null();
-            continue;
-          case OP_LOADBOOL: R[ins.a].SetBool(ins.b != 0); continue;
-          case OP_LOADROOT: R[ins.a] = _roottable; continue;
-          case OP_MOVE: R[ins.a] = R[ins.b]; continue;
-          case OP_GETOUTER: {
+            DISPATCH();
+          case OP_LOADBOOL: L_OP_LOADBOOL: R[ins.a].SetBool(ins.b != 0); DISPATCH();
+          case OP_LOADROOT: L_OP_LOADROOT: R[ins.a] = _roottable; DISPATCH();
+          case OP_MOVE: L_OP_MOVE: R[ins.a] = R[ins.b]; DISPATCH();
+          case OP_GETOUTER: L_OP_GETOUTER: {
             SQOuter* o = _outer(_closure(ci->closure)->_outers[(size_t)ins.d]);
             R[ins.a] = o->Ref();
-            continue;
+            DISPATCH();
           }
-          case OP_SETOUTER: {
+          case OP_SETOUTER: L_OP_SETOUTER: {
             SQOuter* o = _outer(_closure(ci->closure)->_outers[(size_t)ins.d]);
             o->Ref() = R[ins.a];
-            continue;
+            DISPATCH();
           }
-          case OP_GETK: {
+          case OP_GETK: L_OP_GETK: {
             const SQObjectPtr& self = R[ins.b];
             if (sqtype(self) == OT_TABLE) {
               SQTable::Node* n = _table(self)->FindNode(K[ins.d]);
               if (n) {
                 R[ins.a] = n->val;
-                continue;
+                DISPATCH();
               }
             } else if (sqtype(self) == OT_INSTANCE) {
               SQInstance* in = _instance(self);
@@ -110,7 +136,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
                 SQInteger mi = _integer(n->val);
                 if (SQ_MEMBER_IS_METHOD(mi)) R[ins.a] = in->cls()->_methods[(size_t)SQ_MEMBER_IDX(mi)].val;
                 else R[ins.a] = in->_values[(size_t)SQ_MEMBER_IDX(mi)];
-                continue;
+                DISPATCH();
               }
             }
             SYNC();
@@ -118,9 +144,9 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             GetOrRaise(self, K[ins.d], tmp, false);
             AFTERCALL();
             R[ins.a] = std::move(tmp);
-            continue;
+            DISPATCH();
           }
-          case OP_GET: {
+          case OP_GET: L_OP_GET: {
             const SQObjectPtr& self = R[ins.b];
             const SQObjectPtr& key = R[ins.c];
             if (sqtype(self) == OT_ARRAY && sqtype(key) == OT_INTEGER) {
@@ -128,13 +154,13 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               SQInteger i = _integer(key);
               if (i >= 0 && i < a->Size()) {
                 R[ins.a] = a->_values[(size_t)i];
-                continue;
+                DISPATCH();
               }
             } else if (sqtype(self) == OT_TABLE) {
               SQTable::Node* n = _table(self)->FindNode(key);
               if (n) {
                 R[ins.a] = n->val;
-                continue;
+                DISPATCH();
               }
             }
             SYNC();
@@ -142,15 +168,15 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             GetOrRaise(self, key, tmp, false);
             AFTERCALL();
             R[ins.a] = std::move(tmp);
-            continue;
+            DISPATCH();
           }
-          case OP_GETGLOBAL: {
+          case OP_GETGLOBAL: L_OP_GETGLOBAL: {
             const SQObjectPtr& self = R[0];
             if (sqtype(self) == OT_TABLE) {
               SQTable::Node* n = _table(self)->FindNode(K[ins.d]);
               if (n) {
                 R[ins.a] = n->val;
-                continue;
+                DISPATCH();
               }
             }
             SYNC();
@@ -158,9 +184,9 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             GetOrRaise(self, K[ins.d], tmp, true);
             AFTERCALL();
             R[ins.a] = std::move(tmp);
-            continue;
+            DISPATCH();
           }
-          case OP_SET: {
+          case OP_SET: L_OP_SET: {
             const SQObjectPtr& self = R[ins.b];
             const SQObjectPtr& key = R[ins.c];
             if (sqtype(self) == OT_ARRAY && sqtype(key) == OT_INTEGER) {
@@ -168,113 +194,230 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               SQInteger i = _integer(key);
               if (i >= 0 && i < a->Size()) {
                 a->_values[(size_t)i] = R[ins.a];
-                continue;
+                DISPATCH();
               }
             }
             SYNC();
             Set(SQObjectPtr(self), SQObjectPtr(key), SQObjectPtr(R[ins.a]), false);
             AFTERCALL();
-            continue;
+            DISPATCH();
           }
-          case OP_SETK: {
+          case OP_SETK: L_OP_SETK: {
             const SQObjectPtr& self = R[ins.b];
             if (sqtype(self) == OT_TABLE) {
               SQTable::Node* n = _table(self)->FindNode(K[ins.d]);
               if (n) {
                 n->val = R[ins.a];
-                continue;
+                DISPATCH();
               }
             } else if (sqtype(self) == OT_INSTANCE) {
-              if (_instance(self)->Set(K[ins.d], R[ins.a])) continue;
+              if (_instance(self)->Set(K[ins.d], R[ins.a])) DISPATCH();
             }
             SYNC();
             Set(SQObjectPtr(self), K[ins.d], SQObjectPtr(R[ins.a]), false);
             AFTERCALL();
-            continue;
+            DISPATCH();
           }
-          case OP_SETGLOBAL: {
+          case OP_SETGLOBAL: L_OP_SETGLOBAL: {
             SYNC();
             Set(SQObjectPtr(R[0]), K[ins.d], SQObjectPtr(R[ins.a]), true);
             AFTERCALL();
-            continue;
+            DISPATCH();
           }
-          case OP_NEWSLOT: {
+          case OP_NEWSLOT: L_OP_NEWSLOT: {
             SYNC();
             NewSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), SQObjectPtr(R[ins.a]), SQObjectPtr(), false,
                     false);
             AFTERCALL();
-            continue;
+            DISPATCH();
           }
-          case OP_NEWMEMBER: {
+          case OP_NEWMEMBER: L_OP_NEWMEMBER: {
             SYNC();
             SQObjectPtr attrs;
             if (ins.d & 2) attrs = R[ins.d >> 8];
             NewSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), SQObjectPtr(R[ins.a]), attrs, (ins.d & 1) | 2,
                     false);
             AFTERCALL();
-            continue;
+            DISPATCH();
           }
-          case OP_DELETE: {
+          case OP_DELETE: L_OP_DELETE: {
             SYNC();
             SQObjectPtr res;
             DeleteSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), res, false);
             AFTERCALL();
             R[ins.a] = std::move(res);
-            continue;
+            DISPATCH();
           }
 #define ARITH_OP(OPC, CH, IEXPR, FEXPR)                                          \
-  case OPC: {                                                                    \
+  case OPC: L_##OPC: {                                                                    \
     const SQObjectPtr& x = R[ins.b];                                             \
     const SQObjectPtr& y = R[ins.c];                                             \
     if (sqtype(x) == OT_INTEGER && sqtype(y) == OT_INTEGER) {                    \
       SQInteger a_ = _integer(x), b_ = _integer(y);                              \
       R[ins.a].SetInt(IEXPR);                                                    \
-      continue;                                                                  \
+      DISPATCH();                                                                  \
     }                                                                            \
-    if (sqtype(x) == OT_FLOAT && sqtype(y) == OT_FLOAT) {                        \
-      SQFloat a_ = _float(x), b_ = _float(y);                                    \
+    if ((sqtype(x) & SQOBJECT_NUMERIC) && (sqtype(y) & SQOBJECT_NUMERIC)) {      \
+      SQFloat a_ = tofloat(x), b_ = tofloat(y);                                  \
       R[ins.a].SetFloat(FEXPR);                                                  \
-      continue;                                                                  \
+      DISPATCH();                                                                  \
     }                                                                            \
     SYNC();                                                                      \
     SQObjectPtr tmp;                                                             \
     Arith(CH, tmp, SQObjectPtr(x), SQObjectPtr(y));                              \
     AFTERCALL();                                                                 \
     R[ins.a] = std::move(tmp);                                                   \
-    continue;                                                                    \
+    DISPATCH();                                                                    \
   }
           ARITH_OP(OP_ADD, '+', (SQInteger)((uint32_t)a_ + (uint32_t)b_), a_ + b_)
           ARITH_OP(OP_SUB, '-', (SQInteger)((uint32_t)a_ - (uint32_t)b_), a_ - b_)
           ARITH_OP(OP_MUL, '*', (SQInteger)((uint32_t)a_ * (uint32_t)b_), a_ * b_)
-          case OP_DIV:
-          case OP_MOD: {
+          case OP_DIV: L_OP_DIV:
+          case OP_MOD: L_OP_MOD: {
+            const SQObjectPtr& x = R[ins.b];
+            const SQObjectPtr& y = R[ins.c];
+            if (sqtype(x) == OT_INTEGER && sqtype(y) == OT_INTEGER && _integer(y) != 0 && _integer(y) != -1) {
+              SQInteger a_ = _integer(x), b_ = _integer(y);
+              R[ins.a].SetInt(ins.op == OP_DIV ? a_ / b_ : a_ % b_);
+              DISPATCH();
+            }
+            if ((sqtype(x) & SQOBJECT_NUMERIC) && (sqtype(y) & SQOBJECT_NUMERIC) &&
+                (sqtype(x) == OT_FLOAT || sqtype(y) == OT_FLOAT)) {
+              SQFloat a_ = tofloat(x), b_ = tofloat(y);
+              R[ins.a].SetFloat(ins.op == OP_DIV ? a_ / b_ : (SQFloat)fmod((double)a_, (double)b_));
+              DISPATCH();
+            }
             SYNC();
             SQObjectPtr tmp;
             Arith(ins.op == OP_DIV ? '/' : '%', tmp, SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]));
             AFTERCALL();
             R[ins.a] = std::move(tmp);
-            continue;
+            DISPATCH();
           }
-          case OP_ARITHI: {
+          case OP_ARITHI: L_OP_ARITHI: {
             const SQObjectPtr& x = R[ins.b];
             SQInteger imm = ins.c == '+' ? ins.d : -ins.d;
             if (sqtype(x) == OT_INTEGER) {
               R[ins.a].SetInt((SQInteger)((uint32_t)_integer(x) + (uint32_t)imm));
-              continue;
+              DISPATCH();
             }
             if (sqtype(x) == OT_FLOAT) {
               R[ins.a].SetFloat(_float(x) + (SQFloat)imm);
-              continue;
+              DISPATCH();
             }
             SYNC();
             SQObjectPtr tmp;
             Arith(ins.c, tmp, SQObjectPtr(x), SQObjectPtr((SQInteger)ins.d));
             AFTERCALL();
             R[ins.a] = std::move(tmp);
-            continue;
+            DISPATCH();
+          }
+          case OP_BINK: L_OP_BINK: {
+            const SQObjectPtr& x = R[ins.b];
+            SQInteger k = ins.d;
+            if (sqtype(x) == OT_INTEGER) {
+              uint32_t a_ = (uint32_t)_integer(x), b_ = (uint32_t)k;
+              SQInteger r_;
+              switch (ins.c) {
+                case OP_MUL: r_ = (SQInteger)(a_ * b_); break;
+                case OP_DIV:
+                  if (k == 0 || k == -1) goto bink_slow;
+                  r_ = _integer(x) / k;
+                  break;
+                case OP_MOD:
+                  if (k == 0 || k == -1) goto bink_slow;
+                  r_ = _integer(x) % k;
+                  break;
+                case OP_BAND: r_ = (SQInteger)(a_ & b_); break;
+                case OP_BOR: r_ = (SQInteger)(a_ | b_); break;
+                case OP_BXOR: r_ = (SQInteger)(a_ ^ b_); break;
+                case OP_SHL: r_ = (SQInteger)(a_ << (b_ & 31)); break;
+                case OP_SHR: r_ = (SQInteger)((int32_t)a_ >> (b_ & 31)); break;
+                case OP_USHR: r_ = (SQInteger)(a_ >> (b_ & 31)); break;
+                default: goto bink_slow;
+              }
+              R[ins.a].SetInt(r_);
+              DISPATCH();
+            }
+            if (sqtype(x) == OT_FLOAT && (ins.c == OP_MUL || ins.c == OP_DIV)) {
+              R[ins.a].SetFloat(ins.c == OP_MUL ? _float(x) * (SQFloat)k : _float(x) / (SQFloat)k);
+              DISPATCH();
+            }
+          bink_slow : {
+            SYNC();
+            SQObjectPtr tmp, kk((SQInteger)k);
+            switch (ins.c) {
+              case OP_MUL: Arith('*', tmp, SQObjectPtr(x), kk); break;
+              case OP_DIV: Arith('/', tmp, SQObjectPtr(x), kk); break;
+              case OP_MOD: Arith('%', tmp, SQObjectPtr(x), kk); break;
+              default:
+                if (sqtype(x) != OT_INTEGER)
+                  RaiseAscii("bitwise op between '%s' and '%s'", sq_typename(sqtype(x)), "integer");
+                RaiseAscii("invalid instruction");
+            }
+            AFTERCALL();
+            R[ins.a] = std::move(tmp);
+            DISPATCH();
+          }
+          }
+          case OP_CMPI: L_OP_CMPI: {
+            const SQObjectPtr& x = R[ins.b];
+            SQInteger k = ins.d;
+            bool r_;
+            if (sqtype(x) == OT_INTEGER) {
+              SQInteger a_ = _integer(x);
+              switch (ins.c) {
+                case CMP_EQ: r_ = a_ == k; break;
+                case CMP_NE: r_ = a_ != k; break;
+                case CMP_LT: r_ = a_ < k; break;
+                case CMP_LE: r_ = a_ <= k; break;
+                case CMP_GT: r_ = a_ > k; break;
+                default: r_ = a_ >= k; break;
+              }
+            } else {
+              SYNC();
+              SQObjectPtr kk((SQInteger)k);
+              if (ins.c == CMP_EQ || ins.c == CMP_NE) {
+                r_ = IsEqual(x, kk) == (ins.c == CMP_EQ);
+              } else {
+                SQInteger c_ = Compare(SQObjectPtr(x), kk);
+                AFTERCALL();
+                r_ = ins.c == CMP_LT ? c_ < 0 : ins.c == CMP_LE ? c_ <= 0 : ins.c == CMP_GT ? c_ > 0 : c_ >= 0;
+              }
+            }
+            R[ins.a].SetBool(r_);
+            DISPATCH();
+          }
+          case OP_JCMPI: L_OP_JCMPI: {
+            const SQObjectPtr& x = R[ins.a];
+            SQInteger k = (int8_t)ins.b;
+            bool r_;
+            if (sqtype(x) == OT_INTEGER) {
+              SQInteger a_ = _integer(x);
+              switch (ins.c) {
+                case CMP_EQ: r_ = a_ == k; break;
+                case CMP_NE: r_ = a_ != k; break;
+                case CMP_LT: r_ = a_ < k; break;
+                case CMP_LE: r_ = a_ <= k; break;
+                case CMP_GT: r_ = a_ > k; break;
+                default: r_ = a_ >= k; break;
+              }
+            } else {
+              SYNC();
+              SQObjectPtr kk((SQInteger)k);
+              if (ins.c == CMP_EQ || ins.c == CMP_NE) {
+                r_ = IsEqual(x, kk) == (ins.c == CMP_EQ);
+              } else {
+                SQInteger c_ = Compare(SQObjectPtr(x), kk);
+                AFTERCALL();
+                r_ = ins.c == CMP_LT ? c_ < 0 : ins.c == CMP_LE ? c_ <= 0 : ins.c == CMP_GT ? c_ > 0 : c_ >= 0;
+              }
+            }
+            if (!r_) ip += ins.d;
+            DISPATCH();
           }
 #define BIT_OP(OPC, EXPR)                                                           \
-  case OPC: {                                                                       \
+  case OPC: L_##OPC: {                                                                       \
     const SQObjectPtr& x = R[ins.b];                                                \
     const SQObjectPtr& y = R[ins.c];                                                \
     if (sqtype(x) != OT_INTEGER || sqtype(y) != OT_INTEGER) {                       \
@@ -286,7 +429,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
     (void)a_;                                                                       \
     (void)b_;                                                                       \
     R[ins.a].SetInt((SQInteger)(EXPR));                                             \
-    continue;                                                                       \
+    DISPATCH();                                                                       \
   }
           BIT_OP(OP_BAND, a_ & b_)
           BIT_OP(OP_BOR, a_ | b_)
@@ -294,21 +437,21 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
           BIT_OP(OP_SHL, a_ << (b_ & 31))
           BIT_OP(OP_SHR, (uint32_t)((int32_t)a_ >> (b_ & 31)))
           BIT_OP(OP_USHR, a_ >> (b_ & 31))
-          case OP_EQ:
-          case OP_NE: {
+          case OP_EQ: L_OP_EQ:
+          case OP_NE: L_OP_NE: {
             bool eq = IsEqual(R[ins.b], R[ins.c]);
             R[ins.a].SetBool(ins.op == OP_EQ ? eq : !eq);
-            continue;
+            DISPATCH();
           }
 #define CMP_OP(OPC, OPER)                                                       \
-  case OPC: {                                                                   \
+  case OPC: L_##OPC: {                                                                   \
     const SQObjectPtr& x = R[ins.b];                                            \
     const SQObjectPtr& y = R[ins.c];                                            \
     bool r_;                                                                    \
     if (sqtype(x) == OT_INTEGER && sqtype(y) == OT_INTEGER) {                   \
       r_ = _integer(x) OPER _integer(y);                                        \
-    } else if (sqtype(x) == OT_FLOAT && sqtype(y) == OT_FLOAT) {                \
-      r_ = _float(x) OPER _float(y);                                            \
+    } else if ((sqtype(x) & SQOBJECT_NUMERIC) && (sqtype(y) & SQOBJECT_NUMERIC)) { \
+      r_ = tofloat(x) OPER tofloat(y);                                          \
     } else {                                                                    \
       SYNC();                                                                   \
       SQInteger c_ = Compare(SQObjectPtr(x), SQObjectPtr(y));                   \
@@ -316,20 +459,20 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
       r_ = c_ OPER 0;                                                           \
     }                                                                           \
     R[ins.a].SetBool(r_);                                                       \
-    continue;                                                                   \
+    DISPATCH();                                                                   \
   }
           CMP_OP(OP_LT, <)
           CMP_OP(OP_LE, <=)
           CMP_OP(OP_GT, >)
           CMP_OP(OP_GE, >=)
-          case OP_CMP3: {
+          case OP_CMP3: L_OP_CMP3: {
             SYNC();
             SQInteger c = Compare(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]));
             AFTERCALL();
             R[ins.a].SetInt(c);
-            continue;
+            DISPATCH();
           }
-          case OP_JCMP: {
+          case OP_JCMP: L_OP_JCMP: {
             const SQObjectPtr& x = R[ins.a];
             const SQObjectPtr& y = R[ins.b];
             bool r_;
@@ -348,67 +491,67 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               r_ = ins.c == CMP_LT ? c_ < 0 : ins.c == CMP_LE ? c_ <= 0 : ins.c == CMP_GT ? c_ > 0 : c_ >= 0;
             }
             if (!r_) ip += ins.d;
-            continue;
+            DISPATCH();
           }
-          case OP_NOT: R[ins.a].SetBool(IsFalse(R[ins.b])); continue;
-          case OP_NEG: {
+          case OP_NOT: L_OP_NOT: R[ins.a].SetBool(IsFalse(R[ins.b])); DISPATCH();
+          case OP_NEG: L_OP_NEG: {
             if (sqtype(R[ins.b]) == OT_INTEGER) {
               R[ins.a].SetInt((SQInteger)(0u - (uint32_t)_integer(R[ins.b])));
-              continue;
+              DISPATCH();
             }
             SYNC();
             SQObjectPtr tmp;
             Unm(tmp, SQObjectPtr(R[ins.b]));
             AFTERCALL();
             R[ins.a] = std::move(tmp);
-            continue;
+            DISPATCH();
           }
-          case OP_BNOT: {
+          case OP_BNOT: L_OP_BNOT: {
             if (sqtype(R[ins.b]) != OT_INTEGER) {
               SYNC();
               RaiseAscii("attempt to perform a bitwise op on a %s", sq_typename(sqtype(R[ins.b])));
             }
             R[ins.a].SetInt(~_integer(R[ins.b]));
-            continue;
+            DISPATCH();
           }
-          case OP_TYPEOF: {
+          case OP_TYPEOF: L_OP_TYPEOF: {
             SYNC();
             SQObjectPtr tmp;
             TypeOf(SQObjectPtr(R[ins.b]), tmp);
             AFTERCALL();
             R[ins.a] = std::move(tmp);
-            continue;
+            DISPATCH();
           }
-          case OP_CLONE: {
+          case OP_CLONE: L_OP_CLONE: {
             SYNC();
             SQObjectPtr tmp;
             Clone(SQObjectPtr(R[ins.b]), tmp);
             AFTERCALL();
             R[ins.a] = std::move(tmp);
-            continue;
+            DISPATCH();
           }
-          case OP_IN: {
+          case OP_IN: L_OP_IN: {
             SYNC();
             bool r = In(R[ins.b], R[ins.c]);
             AFTERCALL();
             R[ins.a].SetBool(r);
-            continue;
+            DISPATCH();
           }
-          case OP_INSTANCEOF: {
+          case OP_INSTANCEOF: L_OP_INSTANCEOF: {
             SYNC();
             bool r = InstanceOf(R[ins.b], R[ins.c]);
             R[ins.a].SetBool(r);
-            continue;
+            DISPATCH();
           }
-          case OP_JMP: ip += ins.d; continue;
-          case OP_JZ:
+          case OP_JMP: L_OP_JMP: ip += ins.d; DISPATCH();
+          case OP_JZ: L_OP_JZ:
             if (IsFalse(R[ins.a])) ip += ins.d;
-            continue;
-          case OP_JNZ:
+            DISPATCH();
+          case OP_JNZ: L_OP_JNZ:
             if (!IsFalse(R[ins.a])) ip += ins.d;
-            continue;
-          case OP_CALL:
-          case OP_TAILCALL: {
+            DISPATCH();
+          case OP_CALL: L_OP_CALL:
+          case OP_TAILCALL: L_OP_TAILCALL: {
             SQObjectPtr& fn = R[ins.a];
             SQInteger nargs = ins.b;
             SQInteger cbase = base + ins.a + 1;
@@ -427,14 +570,38 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               EnterScriptFrame(c, base, nargs, target, root);
               RELOAD();
               ip = ci->ip;
-              continue;
+              DISPATCH();
+            }
+            if (sqtype(fn) == OT_CLOSURE) {
+              SQClosure* cl = _closure(fn);
+              SQFunctionProto* p = cl->proto();
+              if (nargs == p->nparams && !p->varparams && !p->generator && sqtype(cl->_env) == OT_NULL &&
+                  (SQInteger)_frames.size() < SQ_MAX_FRAMES) {
+                // common case: exact argument count, no environment
+                EnsureStack(cbase + p->stacksize + 1);
+                _frames.emplace_back();
+                SQCallFrame& f = _frames.back();
+                f.closure = _stack[(size_t)(base + ins.a)];
+                f.proto = p;
+                f.literals = p->literals.data();
+                f.ip = p->code.data();
+                f.base = cbase;
+                f.target = base + ins.a;
+                _top = cbase + p->stacksize;
+                ci = &f;
+                base = cbase;
+                R = _stack.data() + base;
+                K = f.literals;
+                ip = f.ip;
+                DISPATCH();
+              }
             }
             if (sqtype(fn) == OT_CLOSURE && !_closure(fn)->proto()->generator) {
               SQObjectPtr c(fn);
               EnterScriptFrame(c, cbase, nargs, base + ins.a, false);
               RELOAD();
               ip = ci->ip;
-              continue;
+              DISPATCH();
             }
             if (sqtype(fn) == OT_NATIVECLOSURE) {
               SQObjectPtr c(fn);
@@ -455,7 +622,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               }
               R[ins.a] = std::move(ret);
               _top = base + ci->proto->stacksize;
-              continue;
+              DISPATCH();
             }
             {
               SQObjectPtr c(fn), ret;
@@ -467,9 +634,9 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               if (!ok) throw SQVMError{};
               R[ins.a] = std::move(ret);
             }
-            continue;
+            DISPATCH();
           }
-          case OP_RETURN: {
+          case OP_RETURN: L_OP_RETURN: {
             SQObjectPtr ret;
             if (ins.b) ret = std::move(R[ins.a]);
             bool root = ci->root;
@@ -479,7 +646,12 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               ci->generator->Kill();
               ci->generator = nullptr;
             }
-            LeaveFrame();
+            if (ci->ntraps == 0) {
+              if (_openouters && _openouters->_idx >= base) CloseOuters(base);
+              _frames.pop_back();
+            } else {
+              LeaveFrame();
+            }
             for (SQInteger i = 0; i < stacksize; i++) {
               if (sq_isrc(R[i]._type)) R[i].Null();
             }
@@ -492,9 +664,9 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             RELOAD();
             ip = ci->ip;
             _top = base + ci->proto->stacksize;
-            continue;
+            DISPATCH();
           }
-          case OP_CLOSURE: {
+          case OP_CLOSURE: L_OP_CLOSURE: {
             SQFunctionProto* p = _funcproto(ci->proto->functions[(size_t)ins.d]);
             SQClosure* cl = new SQClosure(_ss, p);
             SQObjectPtr clo(cl);
@@ -507,23 +679,23 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             for (int i = 0; i < p->ndefaults; i++) cl->_defaults.push_back(R[ins.b + i]);
             R = _stack.data() + base;
             R[ins.a] = std::move(clo);
-            continue;
+            DISPATCH();
           }
-          case OP_NEWTABLE: R[ins.a] = SQObjectPtr(sq_newtable_obj(_ss, ins.d)); continue;
-          case OP_NEWARRAY: {
+          case OP_NEWTABLE: L_OP_NEWTABLE: R[ins.a] = SQObjectPtr(sq_newtable_obj(_ss, ins.d)); DISPATCH();
+          case OP_NEWARRAY: L_OP_NEWARRAY: {
             SQArray* a = sq_newarray_obj(_ss, 0);
             a->_values.reserve((size_t)ins.d);
             R[ins.a] = SQObjectPtr(a);
-            continue;
+            DISPATCH();
           }
-          case OP_APPEND:
+          case OP_APPEND: L_OP_APPEND:
             if (sqtype(R[ins.a]) != OT_ARRAY) {
               SYNC();
               RaiseAscii("invalid instruction");
             }
             _array(R[ins.a])->_values.push_back(R[ins.b]);
-            continue;
-          case OP_NEWCLASS: {
+            DISPATCH();
+          case OP_NEWCLASS: L_OP_NEWCLASS: {
             SYNC();
             SQClass* b = nullptr;
             if (ins.b != 255) {
@@ -539,9 +711,9 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               AFTERCALL();
             }
             R[ins.a] = std::move(co);
-            continue;
+            DISPATCH();
           }
-          case OP_FOREACH: {
+          case OP_FOREACH: L_OP_FOREACH: {
             SYNC();
             bool gen;
             SQInteger more = FOREACH(R[ins.a], R[ins.a + 3], R[ins.a + 1], R[ins.a + 2], gen);
@@ -550,7 +722,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               SQGenerator* g = _generator(R[ins.a]);
               if (g->_state == SQGenerator::eDead) {
                 ip += ins.d;
-                continue;
+                DISPATCH();
               }
               SQObjectPtr gobj(R[ins.a]);
               SQObjectPtr ret;
@@ -564,17 +736,17 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               AFTERCALL();
               if (g->_state == SQGenerator::eDead) {
                 ip += ins.d;
-                continue;
+                DISPATCH();
               }
               R[ins.a + 1].SetInt(n);
               R[ins.a + 2] = std::move(ret);
               R[ins.a + 3].SetInt(n + 1);
-              continue;
+              DISPATCH();
             }
             if (!more) ip += ins.d;
-            continue;
+            DISPATCH();
           }
-          case OP_PUSHTRAP: {
+          case OP_PUSHTRAP: L_OP_PUSHTRAP: {
             SQVMTrap t;
             t.stackbase = base;
             t.top = _top;
@@ -583,9 +755,9 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             t.frame = (SQInteger)_frames.size() - 1;
             _traps.push_back(t);
             ci->ntraps++;
-            continue;
+            DISPATCH();
           }
-          case OP_POPTRAP:
+          case OP_POPTRAP: L_OP_POPTRAP:
             if (ci->ntraps < ins.b) {
               SYNC();
               RaiseAscii("invalid instruction");
@@ -594,9 +766,9 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               _traps.pop_back();
               ci->ntraps--;
             }
-            continue;
-          case OP_THROW: SYNC(); RaiseObj(R[ins.a]);
-          case OP_YIELD: {
+            DISPATCH();
+          case OP_THROW: L_OP_THROW: SYNC(); RaiseObj(R[ins.a]);
+          case OP_YIELD: L_OP_YIELD: {
             SYNC();
             SQGenerator* g = ci->generator;
             if (!g) RaiseAscii("yield outside a generator");
@@ -628,7 +800,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             retval = std::move(ret);
             return true;
           }
-          case OP_RESUME: {
+          case OP_RESUME: L_OP_RESUME: {
             SYNC();
             if (sqtype(R[ins.b]) != OT_GENERATOR)
               RaiseAscii("trying to resume a '%s',only genenerator can be resumed", sq_typename(sqtype(R[ins.b])));
@@ -638,15 +810,15 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             if (!sq_resumegenerator(this, _generator(g), ret)) throw SQVMError{};
             AFTERCALL();
             R[ins.a] = std::move(ret);
-            continue;
+            DISPATCH();
           }
-          case OP_GETBASE: {
+          case OP_GETBASE: L_OP_GETBASE: {
             SQClosure* c = _closure(ci->closure);
             R[ins.a] = c->_base;
-            continue;
+            DISPATCH();
           }
-          case OP_CLOSE: CloseOuters(base + ins.a); continue;
-          default: RaiseAscii("invalid instruction");
+          case OP_CLOSE: L_OP_CLOSE: CloseOuters(base + ins.a); DISPATCH();
+          default: L_DEFAULT: SYNC(); RaiseAscii("invalid instruction");
         }
       }
     } catch (SQVMError&) {
@@ -775,6 +947,9 @@ static bool VerifyProto(SQFunctionProto* p, SQFunctionProto* parent, int depth) 
       case OP_GETGLOBAL: case OP_SETGLOBAL: ok = R(i.a) && i.d >= 0 && i.d < nk; break;
       case OP_NEWMEMBER: ok = R(i.a) && R(i.b) && R(i.c) && (!(i.d & 2) || R(i.d >> 8)); break;
       case OP_ARITHI: ok = R(i.a) && R(i.b) && (i.c == '+' || i.c == '-'); break;
+      case OP_BINK: ok = R(i.a) && R(i.b) && i.c < OP_COUNT; break;
+      case OP_CMPI: ok = R(i.a) && R(i.b) && i.c <= CMP_GE; break;
+      case OP_JCMPI: ok = R(i.a) && i.c <= CMP_GE && J(); break;
       case OP_JCMP: ok = R(i.a) && R(i.b) && i.c <= CMP_GE && J(); break;
       case OP_JMP: ok = J(); break;
       case OP_JZ: case OP_JNZ: case OP_PUSHTRAP: ok = R(i.a) && J(); break;

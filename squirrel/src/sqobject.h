@@ -159,6 +159,7 @@ struct SQString : SQRefCounted {
   static SQString* Create(SQSharedState* ss, const SQChar* s, SQInteger len = -1);
   static SQString* Create(SQSharedState* ss, const sqstring& s) { return Create(ss, s.data(), (SQInteger)s.size()); }
   static SQString* CreateAscii(SQSharedState* ss, const char* s);
+  static SQString* Concat(SQSharedState* ss, const SQString* a, const SQString* b);
   sqstring str() const { return sqstring(_val, (size_t)_len); }
 };
 

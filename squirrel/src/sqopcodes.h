@@ -24,6 +24,9 @@
   X(DELETE)      /* R[a] = delete R[b][R[c]] */                                        \
   X(ADD) X(SUB) X(MUL) X(DIV) X(MOD)                                                   \
   X(ARITHI)      /* R[a] = R[b] (op c) d */                                            \
+  X(BINK)        /* R[a] = R[b] (binary opcode c) d */                                 \
+  X(CMPI)        /* R[a] = R[b] (comparison c) d */                                    \
+  X(JCMPI)       /* if !(R[a] (comparison c) (int8)b) jump d */                        \
   X(BAND) X(BOR) X(BXOR) X(SHL) X(SHR) X(USHR)                                         \
   X(EQ) X(NE) X(LT) X(LE) X(GT) X(GE) X(CMP3)                                          \
   X(JCMP)        /* if !(R[a] (op c) R[b]) jump d */                                   \

@@ -65,10 +65,31 @@ SQ_CTOR(SQWeakRef, OT_WEAKREF, pWeakRef)
 SQ_CTOR(SQUserData, OT_USERDATA, pUserData)
 
 // ---------------------------------------------------------------- strings
+// Long strings hash a sample of their units (at most about 64) so that
+// building a long string piece by piece stays linear.
 static SQHash HashStr(const SQChar* s, SQInteger len) {
   uint32_t h = 2166136261u ^ (uint32_t)len;
-  for (SQInteger i = 0; i < len; i++) h = (h ^ s[i]) * 16777619u;
+  SQInteger step = (len >> 6) + 1;
+  for (SQInteger i = 0; i < len; i += step) h = (h ^ s[i]) * 16777619u;
+  if (step > 1) h = (h ^ s[len - 1]) * 16777619u;
   return h;
+}
+
+static SQString* FindInterned(SQSharedState* ss, const SQChar* s, SQInteger len, SQHash h) {
+  if (!ss->_strcap) return nullptr;
+  for (SQString* p = ss->_strbuckets[h & (ss->_strcap - 1)]; p; p = p->_next)
+    if (p->_hash == h && p->_len == len && memcmp(p->_val, s, (size_t)len * sizeof(SQChar)) == 0) return p;
+  return nullptr;
+}
+
+static SQString* AllocString(SQSharedState* ss, SQInteger len) {
+  void* mem = malloc(sizeof(SQString) + (size_t)len * sizeof(SQChar));
+  if (!mem) throw std::bad_alloc();
+  SQString* str = new (mem) SQString();
+  str->_ss = ss;
+  str->_len = len;
+  str->_val[len] = 0;
+  return str;
 }
 
 SQString* SQString::Create(SQSharedState* ss, const SQChar* s, SQInteger len) {
@@ -77,17 +98,26 @@ SQString* SQString::Create(SQSharedState* ss, const SQChar* s, SQInteger len) {
     while (s[len]) len++;
   }
   SQHash h = HashStr(s, len);
-  if (ss->_strcap) {
-    for (SQString* p = ss->_strbuckets[h & (ss->_strcap - 1)]; p; p = p->_next)
-      if (p->_hash == h && p->_len == len && memcmp(p->_val, s, (size_t)len * sizeof(SQChar)) == 0) return p;
-  }
-  void* mem = malloc(sizeof(SQString) + (size_t)len * sizeof(SQChar));
-  SQString* str = new (mem) SQString();
-  str->_ss = ss;
+  if (SQString* p = FindInterned(ss, s, len, h)) return p;
+  SQString* str = AllocString(ss, len);
   str->_hash = h;
-  str->_len = len;
   if (len) memcpy(str->_val, s, (size_t)len * sizeof(SQChar));
-  str->_val[len] = 0;
+  ss->InternAdd(str);
+  return str;
+}
+
+SQString* SQString::Concat(SQSharedState* ss, const SQString* a, const SQString* b) {
+  SQInteger len = a->_len + b->_len;
+  SQString* str = AllocString(ss, len);
+  memcpy(str->_val, a->_val, (size_t)a->_len * sizeof(SQChar));
+  memcpy(str->_val + a->_len, b->_val, (size_t)b->_len * sizeof(SQChar));
+  SQHash h = HashStr(str->_val, len);
+  if (SQString* p = FindInterned(ss, str->_val, len, h)) {
+    str->~SQString();
+    free(str);
+    return p;
+  }
+  str->_hash = h;
   ss->InternAdd(str);
   return str;
 }

@@ -573,13 +573,7 @@ void SQVM::Arith(int op, SQObjectPtr& dest, const SQObject& a, const SQObject& b
     SQObjectPtr aa(a), bb(b);
     ToString(aa, sa);
     ToString(bb, sb);
-    SQString* x = _string(sa);
-    SQString* y = _string(sb);
-    sqstring s;
-    s.reserve((size_t)(x->_len + y->_len));
-    s.append(x->_val, (size_t)x->_len);
-    s.append(y->_val, (size_t)y->_len);
-    dest = SQObjectPtr(SQString::Create(_ss, s));
+    dest = SQObjectPtr(SQString::Concat(_ss, _string(sa), _string(sb)));
     return;
   }
   if (ta == OT_TABLE || ta == OT_INSTANCE || ta == OT_USERDATA) {
@@ -756,10 +750,9 @@ bool SQVM::EnterScriptFrame(const SQObject& closure, SQInteger base, SQInteger n
     for (SQInteger i = np + 1; i < nargs; i++) _stack[(size_t)(base + i)].Null();
     nargs = np + 1;
   }
-  SQObjectPtr* s = _stack.data() + base;
-  for (SQInteger i = nargs; i < p->stacksize; i++) s[i].Null();
+  // registers above the arguments are written before they are read
   if (sqtype(cl->_env) == OT_WEAKREF && sqtype(_weakref(cl->_env)->_obj) != OT_NULL)
-    s[0] = _weakref(cl->_env)->_obj;
+    _stack[(size_t)base] = _weakref(cl->_env)->_obj;
   _frames.emplace_back();
   SQCallFrame& f = _frames.back();
   f.closure = closure;

@@ -460,11 +460,24 @@ SQInteger arr_find(HSQUIRRELVM v) {
 
 bool SortCompare(HSQUIRRELVM v, const SQObjectPtr& fn, const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& r) {
   if (sqtype(fn) == OT_NULL) {
+    if (sqtype(a) == OT_INTEGER && sqtype(b) == OT_INTEGER) {
+      r = _integer(a) < _integer(b) ? -1 : _integer(a) > _integer(b) ? 1 : 0;
+      return true;
+    }
     r = v->Compare(a, b);
     return true;
   }
-  SQObjectPtr args[2] = {a, b}, res;
-  if (!CallFn(v, fn, v->_roottable, 2, args, res)) return false;
+  SQObjectPtr res;
+  SQInteger top = v->_top;
+  v->EnsureStack(top + 4);
+  v->_stack[(size_t)top] = fn;
+  v->_stack[(size_t)top + 1] = v->_roottable;
+  v->_stack[(size_t)top + 2] = a;
+  v->_stack[(size_t)top + 3] = b;
+  v->_top = top + 4;
+  bool ok = v->Call(fn, 3, top + 1, res, false);
+  v->Pop(v->_top - top);
+  if (!ok) return false;
   if (sqtype(res) != OT_INTEGER) {
     v->_lasterror = sq_str(v->_ss, "numeric value expected as return value of the compare function");
     return false;

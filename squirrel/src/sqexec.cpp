@@ -637,6 +637,24 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             DISPATCH();
           }
           case OP_RETURN: L_OP_RETURN: {
+            if (!ci->root && !ci->generator && ci->ntraps == 0) {
+              // return to a script caller: the result goes to the slot
+              // right below the callee's registers
+              if (ins.b) R[-1] = std::move(R[ins.a]);
+              else R[-1].Null();
+              if (_openouters && _openouters->_idx >= base) CloseOuters(base);
+              SQInteger ss = ci->proto->stacksize;
+              for (SQInteger i = 0; i < ss; i++)
+                if (sq_isrc(R[i]._type)) R[i].Null();
+              _frames.pop_back();
+              ci = &_frames.back();
+              base = ci->base;
+              R = _stack.data() + base;
+              K = ci->literals;
+              ip = ci->ip;
+              _top = base + ci->proto->stacksize;
+              DISPATCH();
+            }
             SQObjectPtr ret;
             if (ins.b) ret = std::move(R[ins.a]);
             bool root = ci->root;

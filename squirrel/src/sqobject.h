@@ -154,6 +154,7 @@ struct SQString : SQRefCounted {
   SQString* _next;
   SQHash _hash;
   SQInteger _len;
+  size_t _alloc;  // bytes allocated for the object
   SQChar _val[1];
   void Destroy() override;
   static SQString* Create(SQSharedState* ss, const SQChar* s, SQInteger len = -1);

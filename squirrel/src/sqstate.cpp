@@ -82,12 +82,29 @@ static SQString* FindInterned(SQSharedState* ss, const SQChar* s, SQInteger len,
   return nullptr;
 }
 
+// Big strings (typically a string grown by repeated +=) get some slack and
+// one freed block is kept for reuse, so that building a long string does not
+// map and unmap fresh memory at every step.
+static const size_t kBigString = 32768;
+
 static SQString* AllocString(SQSharedState* ss, SQInteger len) {
-  void* mem = malloc(sizeof(SQString) + (size_t)len * sizeof(SQChar));
+  size_t bytes = sizeof(SQString) + (size_t)len * sizeof(SQChar);
+  void* mem;
+  size_t cap = bytes;
+  if (bytes >= kBigString && ss && ss->_bigblock && ss->_bigblockcap >= bytes) {
+    mem = ss->_bigblock;
+    cap = ss->_bigblockcap;
+    ss->_bigblock = nullptr;
+    ss->_bigblockcap = 0;
+  } else {
+    if (bytes >= kBigString) cap = bytes + bytes / 8;
+    mem = malloc(cap);
+  }
   if (!mem) throw std::bad_alloc();
   SQString* str = new (mem) SQString();
   str->_ss = ss;
   str->_len = len;
+  str->_alloc = cap;
   str->_val[len] = 0;
   return str;
 }
@@ -128,8 +145,16 @@ SQString* SQString::CreateAscii(SQSharedState* ss, const char* s) {
 }
 
 void SQString::Destroy() {
-  if (_ss) _ss->InternRemove(this);
+  SQSharedState* ss = _ss;
+  size_t cap = _alloc;
+  if (ss) ss->InternRemove(this);
   this->~SQString();
+  if (ss && cap >= kBigString && cap > ss->_bigblockcap) {
+    free(ss->_bigblock);
+    ss->_bigblock = this;
+    ss->_bigblockcap = cap;
+    return;
+  }
   free(this);
 }
 
@@ -687,4 +712,5 @@ SQSharedState::~SQSharedState() {
   for (uint32_t i = 0; i < _strcap; i++)
     for (SQString* p = _strbuckets[i]; p; p = p->_next) p->_ss = nullptr;
   free(_strbuckets);
+  free(_bigblock);
 }

@@ -15,6 +15,8 @@ struct SQSharedState {
   SQString** _strbuckets = nullptr;
   uint32_t _strcap = 0;
   uint32_t _strcount = 0;
+  void* _bigblock = nullptr;  // one freed big string block kept for reuse
+  size_t _bigblockcap = 0;
   // every collectable object
   SQCollectable* _gchead = nullptr;
   SQObjectPtr _registry;

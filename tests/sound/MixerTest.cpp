@@ -131,6 +131,27 @@ TEST_F(MixerTest, SourceRateIsConvertedToTheOutputRate)
     }
 }
 
+TEST_F(MixerTest, StereoInterpolationKeepsChannelsApart)
+{
+    std::vector<std::int16_t> src;
+    for (int i = 0; i < 400; ++i) {
+        src.push_back(static_cast<std::int16_t>(40 * i + 40));
+        src.push_back(static_cast<std::int16_t>(-20 * i - 20));
+    }
+    auto buffer = engine->createBuffer(wav16(2, 24000, src));
+    ASSERT_TRUE(buffer->setVolume(0.5f));
+    ASSERT_TRUE(buffer->play(0));
+    auto out = mixFrames(*engine, 900);
+    EXPECT_EQ(soundingFrames(out), 800u);
+    for (std::uint32_t j = 0; j < 399; ++j) {
+        for (int c = 0; c < 2; ++c) {
+            const float a = level(src[2 * j + c]) * 0.5f, b = level(src[2 * j + 2 + c]) * 0.5f;
+            ASSERT_FLOAT_EQ(out[4 * j + c], a) << j;
+            ASSERT_FLOAT_EQ(out[4 * j + 2 + c], (a + b) / 2) << j;
+        }
+    }
+}
+
 TEST_F(MixerTest, LoopsReplayFromTheLoopStartTheGivenNumberOfTimes)
 {
     const auto src = ramp(1000);

@@ -1,43 +1,43 @@
 #include "sound/mixer/Voice.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace QlSound::Mixer {
 
 namespace {
 
-void convert8(const std::uint8_t* src, float* dst, std::uint32_t samples)
+// One sample as float, from the raw little-endian PCM of the decoder.
+template <int Bits>
+inline float sampleAt(const std::uint8_t* p, std::size_t index)
 {
-    for (std::uint32_t i = 0; i < samples; ++i) dst[i] = (static_cast<int>(src[i]) - 128) * (1.0f / 128.0f);
-}
-
-void convert16(const std::uint8_t* src, float* dst, std::uint32_t samples)
-{
-    for (std::uint32_t i = 0; i < samples; ++i) {
-        const auto v = static_cast<std::int16_t>(src[2 * i] | src[2 * i + 1] << 8);
-        dst[i] = v * (1.0f / 32768.0f);
-    }
-}
-
-void convert24(const std::uint8_t* src, float* dst, std::uint32_t samples)
-{
-    for (std::uint32_t i = 0; i < samples; ++i) {
-        const std::uint8_t* p = src + 3 * i;
-        const auto u = static_cast<std::uint32_t>(p[0]) << 8 | static_cast<std::uint32_t>(p[1]) << 16 |
-                       static_cast<std::uint32_t>(p[2]) << 24;
-        dst[i] = static_cast<float>(static_cast<std::int32_t>(u) >> 8) * (1.0f / 8388608.0f);
-    }
-}
-
-void convert32(const std::uint8_t* src, float* dst, std::uint32_t samples)
-{
-    for (std::uint32_t i = 0; i < samples; ++i) {
-        const std::uint8_t* p = src + 4 * i;
-        const auto u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                       static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-        dst[i] = static_cast<float>(static_cast<std::int32_t>(u)) * (1.0f / 2147483648.0f);
+    if constexpr (Bits == 8) {
+        return (static_cast<int>(p[index]) - 128) * (1.0f / 128.0f);
+    } else if constexpr (Bits == 16) {
+        const std::uint8_t* q = p + 2 * index;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::int16_t v;
+            std::memcpy(&v, q, 2);
+            return v * (1.0f / 32768.0f);
+        } else {
+            return static_cast<std::int16_t>(q[0] | q[1] << 8) * (1.0f / 32768.0f);
+        }
+    } else if constexpr (Bits == 24) {
+        const std::uint8_t* q = p + 3 * index;
+        const auto u = static_cast<std::uint32_t>(q[0]) << 8 | static_cast<std::uint32_t>(q[1]) << 16 |
+                       static_cast<std::uint32_t>(q[2]) << 24;
+        return static_cast<float>(static_cast<std::int32_t>(u) >> 8) * (1.0f / 8388608.0f);
+    } else {
+        const std::uint8_t* q = p + 4 * index;
+        const auto u = static_cast<std::uint32_t>(q[0]) | static_cast<std::uint32_t>(q[1]) << 8 |
+                       static_cast<std::uint32_t>(q[2]) << 16 | static_cast<std::uint32_t>(q[3]) << 24;
+        return static_cast<float>(static_cast<std::int32_t>(u)) * (1.0f / 2147483648.0f);
     }
 }
 
@@ -55,14 +55,8 @@ Voice::Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate)
 {
     format_ = data_->getFormat();
     frameBytes_ = format_.frameBytes();
-    switch (format_.bitsPerSample) {
-    case 8: convert_ = convert8; break;
-    case 16: convert_ = convert16; break;
-    case 24: convert_ = convert24; break;
-    default: convert_ = convert32; break;
-    }
-    raw_.resize(static_cast<std::size_t>(kChunkFrames) * frameBytes_);
-    in_.resize(static_cast<std::size_t>(kChunkFrames + 1) * format_.channels);
+    // One frame more than a chunk: the repeated last frame at the end.
+    in_.resize(static_cast<std::size_t>(kChunkFrames + 1) * frameBytes_);
     updateStep();
 }
 
@@ -225,53 +219,91 @@ std::uint32_t Voice::feed(std::uint8_t* dst, std::uint32_t bytes)
 
 void Voice::refill()
 {
-    const std::uint32_t ch = format_.channels;
     const std::uint64_t k = pos_ >> 32;
     if (k >= inCount_) {
         pos_ -= static_cast<std::uint64_t>(inCount_) << 32;
         inCount_ = 0;
     } else if (k > 0) {
-        std::memmove(in_.data(), in_.data() + k * ch, (inCount_ - k) * ch * sizeof(float));
+        std::memmove(in_.data(), in_.data() + k * frameBytes_, (inCount_ - k) * frameBytes_);
         pos_ -= k << 32;
         inCount_ -= static_cast<std::uint32_t>(k);
     }
-    const std::uint32_t got = feed(raw_.data(), (kChunkFrames - inCount_) * frameBytes_);
-    const std::uint32_t frames = got / frameBytes_;
-    convert_(raw_.data(), in_.data() + static_cast<std::size_t>(inCount_) * ch, frames * ch);
+    std::uint8_t* free = in_.data() + static_cast<std::size_t>(inCount_) * frameBytes_;
+    const std::uint32_t frames = feed(free, (kChunkFrames - inCount_) * frameBytes_) / frameBytes_;
     inCount_ += frames;
     if (frames == 0) {
         ended_ = true;
         // The frame after the last one repeats it, so interpolation at the end
         // never reads past the data.
-        if (inCount_ > 0)
-            std::copy_n(in_.data() + (inCount_ - 1) * ch, ch, in_.data() + static_cast<std::size_t>(inCount_) * ch);
+        if (inCount_ > 0) std::memcpy(free, free - frameBytes_, frameBytes_);
     }
 }
 
-template <int Channels>
+template <int Channels, int Bits>
 void Voice::renderFrames(float* out, std::uint32_t frames)
 {
-    const float* in = in_.data();
+    const std::uint8_t* __restrict in = in_.data();
+    float* __restrict dst = out;
     const float gain = volume_;
     std::uint64_t pos = pos_;
     const std::uint64_t step = step_;
     for (std::uint32_t j = 0; j < frames; ++j) {
         const auto k = static_cast<std::size_t>(pos >> 32);
-        const float f = static_cast<float>(static_cast<std::uint32_t>(pos)) * (1.0f / 4294967296.0f);
+        // The top 24 bits of the fraction, exact in a float.
+        const float f = static_cast<float>(static_cast<std::int32_t>((pos & 0xFFFFFFFFu) >> 8)) * (1.0f / 16777216.0f);
         if constexpr (Channels == 1) {
-            const float a = in[k], b = in[k + 1];
+            const float a = sampleAt<Bits>(in, k), b = sampleAt<Bits>(in, k + 1);
             const float v = (a + (b - a) * f) * gain;
-            out[2 * j] += v;
-            out[2 * j + 1] += v;
+            dst[2 * j] += v;
+            dst[2 * j + 1] += v;
         } else {
-            const float l0 = in[2 * k], r0 = in[2 * k + 1];
-            const float l1 = in[2 * k + 2], r1 = in[2 * k + 3];
-            out[2 * j] += (l0 + (l1 - l0) * f) * gain;
-            out[2 * j + 1] += (r0 + (r1 - r0) * f) * gain;
+            const float l0 = sampleAt<Bits>(in, 2 * k), r0 = sampleAt<Bits>(in, 2 * k + 1);
+            const float l1 = sampleAt<Bits>(in, 2 * k + 2), r1 = sampleAt<Bits>(in, 2 * k + 3);
+            dst[2 * j] += (l0 + (l1 - l0) * f) * gain;
+            dst[2 * j + 1] += (r0 + (r1 - r0) * f) * gain;
         }
         pos += step;
     }
     pos_ = pos;
+}
+
+#if defined(__SSE2__)
+// 16-bit stereo, the common case, with both channels in one register: one
+// 8-byte load brings a frame and the next, and the interpolation, gain and
+// sum run on the pair.
+template <>
+void Voice::renderFrames<2, 16>(float* out, std::uint32_t frames)
+{
+    const std::uint8_t* in = in_.data();
+    const __m128 gain = _mm_set1_ps(volume_ * (1.0f / 32768.0f));
+    std::uint64_t pos = pos_;
+    const std::uint64_t step = step_;
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        const auto k = static_cast<std::size_t>(pos >> 32);
+        const float f = static_cast<float>(static_cast<std::int32_t>((pos & 0xFFFFFFFFu) >> 8)) * (1.0f / 16777216.0f);
+        const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 4 * k));
+        const __m128 s = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));  // L0 R0 L1 R1
+        const __m128 next = _mm_movehl_ps(s, s);                                           // L1 R1
+        const __m128 v = _mm_mul_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(next, s), _mm_set1_ps(f))), gain);
+        float* o = out + 2 * j;
+        __m128 acc = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(o)));
+        acc = _mm_add_ps(acc, v);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_castps_si128(acc));
+        pos += step;
+    }
+    pos_ = pos;
+}
+#endif
+
+template <int Channels>
+void Voice::renderFrames(float* out, std::uint32_t frames)
+{
+    switch (format_.bitsPerSample) {
+    case 8: renderFrames<Channels, 8>(out, frames); break;
+    case 16: renderFrames<Channels, 16>(out, frames); break;
+    case 24: renderFrames<Channels, 24>(out, frames); break;
+    default: renderFrames<Channels, 32>(out, frames); break;
+    }
 }
 
 void Voice::render(float* out, std::uint32_t frames)

@@ -52,13 +52,13 @@ public:
     void render(float* out, std::uint32_t frames);
 
 private:
-    using Convert = void (*)(const std::uint8_t* src, float* dst, std::uint32_t samples);
-
     void resetResampler();
     void updateStep();
     std::uint32_t feed(std::uint8_t* dst, std::uint32_t bytes);
     void refill();
     template <int Channels>
+    void renderFrames(float* out, std::uint32_t frames);
+    template <int Channels, int Bits>
     void renderFrames(float* out, std::uint32_t frames);
 
     mutable std::mutex mutex_;
@@ -66,7 +66,6 @@ private:
     SoundFormat format_;
     std::uint32_t frameBytes_ = 0;
     std::uint32_t outputRate_ = 0;
-    Convert convert_ = nullptr;
 
     bool released_ = false;
     bool playing_ = false;
@@ -76,10 +75,9 @@ private:
     float volume_ = 1.0f;
     float speed_ = 1.0f;
 
-    // Resampler: decoded frames as float (source channel count), a 32.32
+    // Resampler: decoded PCM frames as the decoder gives them, a 32.32
     // fixed-point read position into them and the step per output frame.
-    std::vector<std::uint8_t> raw_;
-    std::vector<float> in_;
+    std::vector<std::uint8_t> in_;
     std::uint32_t inCount_ = 0;
     std::uint64_t pos_ = 0;
     std::uint64_t step_ = 0;

@@ -53,7 +53,7 @@ struct Node {
 constexpr SQInteger kMaxPatternLength = 4096;
 constexpr int kMaxNesting = 128;
 constexpr long kStepBudgetBase = 5000000;
-constexpr long kStepBudgetPerChar = 256;
+constexpr long kStepBudgetPerChar = 1000;
 
 bool isWordChar(char16_t c)
 {
@@ -358,6 +358,13 @@ struct SQRex {
     long steps = 0;
     bool aborted = false;
     bool matched = false;
+    // A pattern that starts with an unbounded repetition of a single
+    // character test: when an attempt at `leadStart` fails after that
+    // repetition ran to `leadEnd`, every start inside the run would only try
+    // a subset of the same end positions, so the search skips past the run.
+    const Node *lead = nullptr;
+    SQInteger leadStart = -1;
+    SQInteger leadEnd = -1;
 };
 
 namespace {
@@ -499,6 +506,7 @@ private:
             if (groups) snaps.push_back(r_.caps);
             if (e == from) break; // an empty iteration would repeat forever
         }
+        if (n == r_.lead && pos == r_.leadStart) r_.leadEnd = ends.back();
         int got = int(ends.size()) - 1;
         if (got < n->min) {
             if (groups) r_.caps = original;
@@ -576,6 +584,12 @@ SQRex *sqstd_rex_compile(const SQChar *pattern, const SQChar **error)
         return nullptr;
     }
     exp->caps.assign(size_t(exp->ncaptures) * 2, -1);
+    if (exp->top->alternatives.size() == 1 && !exp->top->alternatives[0].empty()) {
+        const Node *first = exp->top->alternatives[0][0];
+        if (first->kind == Kind::Repeat && first->max < 0 &&
+            (first->child->kind == Kind::Char || first->child->kind == Kind::Any || first->child->kind == Kind::Class))
+            exp->lead = first;
+    }
     return exp;
 }
 
@@ -613,6 +627,8 @@ SQBool sqstd_rex_searchrange(SQRex *exp, const SQChar *text_begin, const SQChar 
     SQInteger n = SQInteger(text_end - text_begin);
     for (SQInteger start = 0; start <= n; ++start) {
         SQInteger end = -1;
+        exp->leadStart = start;
+        exp->leadEnd = -1;
         if (attempt(exp, start, false, end)) {
             exp->matched = true;
             if (out_begin) *out_begin = text_begin + start;
@@ -620,6 +636,7 @@ SQBool sqstd_rex_searchrange(SQRex *exp, const SQChar *text_begin, const SQChar 
             return SQTrue;
         }
         if (exp->aborted) return SQFalse;
+        if (exp->leadEnd > start) start = exp->leadEnd; // skip the rest of the run
     }
     return SQFalse;
 }

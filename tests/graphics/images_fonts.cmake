@@ -1,0 +1,3 @@
+# Image, font and 2D effect test programs.
+find_package(ZLIB REQUIRED)
+ql_add_test(graphics_image_tests SOURCES ImageDecodeTest.cpp LIBS ql_graphics ZLIB::ZLIB)

@@ -17,6 +17,8 @@ public:
 
     explicit GraphicsFileLoader(std::shared_ptr<QlIO::IFileManager> files);
     std::shared_ptr<QlGraphics::IFileData> load(std::u16string_view path) override;
+    // The file manager it reads through (saving images writes through the same one).
+    const std::shared_ptr<QlIO::IFileManager>& getFileManager() const { return files_; }
 
 private:
     std::shared_ptr<QlIO::IFileManager> files_;

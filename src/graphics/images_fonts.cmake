@@ -6,6 +6,7 @@ pkg_check_modules(QL_MEDIA REQUIRED IMPORTED_TARGET SDL2_image freetype2 fontcon
 target_sources(ql_graphics PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ImageData.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GraphicsFileLoader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Images.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font/FaceLibrary.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font/FontCache.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font/Fonts.cpp)

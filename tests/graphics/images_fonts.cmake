@@ -1,4 +1,4 @@
 # Image, font and 2D effect test programs.
 find_package(ZLIB REQUIRED)
-ql_add_test(graphics_image_tests SOURCES ImageDecodeTest.cpp LIBS ql_graphics ZLIB::ZLIB)
+ql_add_test(graphics_image_tests SOURCES ImageDecodeTest.cpp ImageEngineTest.cpp LIBS ql_graphics ZLIB::ZLIB)
 ql_add_test(graphics_font_tests SOURCES FontTest.cpp LIBS ql_graphics)

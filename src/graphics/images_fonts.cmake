@@ -9,5 +9,6 @@ target_sources(ql_graphics PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Images.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font/FaceLibrary.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font/FontCache.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/font/Fonts.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/font/Fonts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/effects/Effects2d.cpp)
 target_link_libraries(ql_graphics PUBLIC ql_io PkgConfig::QL_MEDIA)

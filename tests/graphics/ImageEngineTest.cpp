@@ -117,9 +117,11 @@ TEST_F(ImageEngine, SavingKeepsAlphaAndRefusesWhatItCannotWrite)
     const auto px = pattern(4, 4, 0x40000000u);
     auto texture = makeTexture(*engine, 4, 4, [&](int x, int y) { return px[size_t(y * 4 + x)]; });
     QlGraphics::Image image(texture);
-    ASSERT_TRUE(QlGraphics::saveImage(u"alpha.png", image, Rect{0, 0, 4, 4}));
-    int w = 0, h = 0;
-    EXPECT_EQ(decodeArgb(files->files[u"alpha.png"], w, h), px);
+    for (auto path : {u"alpha.png", u"alpha.bmp"}) {
+        ASSERT_TRUE(QlGraphics::saveImage(path, image, Rect{0, 0, 4, 4}));
+        int w = 0, h = 0;
+        EXPECT_EQ(decodeArgb(files->files[path], w, h), px);
+    }
 
     EXPECT_FALSE(QlGraphics::saveImage(u"shot.gif", image, Rect{0, 0, 4, 4}));
     EXPECT_FALSE(QlGraphics::saveImage(u"shot", image, Rect{0, 0, 4, 4}));

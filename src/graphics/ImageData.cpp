@@ -104,6 +104,42 @@ SDL_RWops* openSink(VectorSink& sink)
     return rw;
 }
 
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+// A BMP header's size fields, checked before decoding: the decoder allocates whatever size
+// the header claims, so a damaged header must not ask for gigabytes. Uncompressed pixel
+// rows must fit in the file; run-length data may expand, but not without bound.
+bool plausibleBmp(const std::uint8_t* bytes, std::size_t size)
+{
+    if (size < 26)
+        return false;
+    const std::uint32_t headerSize = le32(bytes + 14);
+    std::int64_t width = 0, height = 0, bits = 0, compression = 0;
+    if (headerSize == 12) {
+        width = bytes[18] | bytes[19] << 8;
+        height = bytes[20] | bytes[21] << 8;
+        bits = bytes[24] | bytes[25] << 8;
+    } else {
+        if (size < 34)
+            return false;
+        width = static_cast<std::int32_t>(le32(bytes + 18));
+        height = static_cast<std::int32_t>(le32(bytes + 22));
+        bits = bytes[28] | bytes[29] << 8;
+        compression = le32(bytes + 30);
+    }
+    if (height < 0)
+        height = -height;
+    if (width <= 0 || width > 0xFFFF || height <= 0 || height > 0xFFFF)
+        return false;
+    const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+    if (uncompressed && bits > 0)
+        return ((width * bits + 31) / 32) * 4 * height <= static_cast<std::int64_t>(size);
+    return width * height <= static_cast<std::int64_t>(size) * 256;
+}
+
 } // namespace
 
 ImageData::ImageData(std::uint16_t width, std::uint16_t height)
@@ -122,12 +158,24 @@ bool ImageData::load(const std::uint8_t* bytes, std::size_t size, std::u16string
     SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
     if (rw == nullptr)
         return false;
-    SurfacePtr decoded(IMG_Load_RW(rw, 0));
-    // TGA carries no signature, so it is only tried for files that say they are TGA.
-    if (!decoded && lowerExtension(nameHint) == u"tga") {
-        SDL_RWseek(rw, 0, RW_SEEK_SET);
-        decoded.reset(IMG_LoadTGA_RW(rw));
-    }
+    // Only the formats games ship are decoded (the codec library knows more, among them
+    // vector and editor formats that a damaged file could be mistaken for).
+    const char* type = nullptr;
+    if (IMG_isPNG(rw))
+        type = "PNG";
+    else if (IMG_isJPG(rw))
+        type = "JPG";
+    else if (IMG_isBMP(rw))
+        type = plausibleBmp(bytes, size) ? "BMP" : nullptr;
+    else if (IMG_isGIF(rw))
+        type = "GIF";
+    else if (IMG_isTIF(rw))
+        type = "TIF";
+    else if (IMG_isWEBP(rw))
+        type = "WEBP";
+    else if (lowerExtension(nameHint) == u"tga")
+        type = "TGA"; // TGA carries no signature: only tried for files that say they are TGA
+    SurfacePtr decoded(type != nullptr ? IMG_LoadTyped_RW(rw, 0, type) : nullptr);
     SDL_RWclose(rw);
     if (!decoded || decoded->w <= 0 || decoded->h <= 0 || decoded->w > 0xFFFF || decoded->h > 0xFFFF)
         return false;

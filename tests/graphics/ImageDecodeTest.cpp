@@ -280,6 +280,9 @@ TEST(ImageDecode, DamagedInputGivesNoImage)
     }
     Bytes shortBmp(bmp.begin(), bmp.begin() + 40);
     EXPECT_TRUE(decode(shortBmp).empty());
+    // Formats the codec library knows but games do not ship (here an SVG) are not decoded.
+    const char* svg = "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'><rect width='4' height='4'/></svg>";
+    EXPECT_TRUE(decode(Bytes(svg, svg + std::strlen(svg))).empty());
     Bytes noise(500);
     for (size_t i = 0; i < noise.size(); ++i)
         noise[i] = uint8_t(i * 7919 >> 3);

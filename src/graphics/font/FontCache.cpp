@@ -109,13 +109,4 @@ bool FontCache::get(int entry, Entry& out) const
     return true;
 }
 
-bool FontCache::get(int entry, Region& region) const
-{
-    if (!isValid(entry))
-        return false;
-    const Entry& e = entries_[static_cast<std::size_t>(entry)];
-    region = Region{e.texture.get(), e.left, e.top, e.width, e.height};
-    return true;
-}
-
 } // namespace QlGraphics

@@ -34,7 +34,14 @@ public:
         return add(pixels, width, height, static_cast<std::uint32_t>(width) * 4);
     }
     bool get(int entry, Entry& out) const;
-    bool get(int entry, Region& region) const;
+    bool get(int entry, Region& region) const
+    {
+        if (!isValid(entry))
+            return false;
+        const Entry& e = entries_[static_cast<std::size_t>(entry)];
+        region = Region{e.texture.get(), e.left, e.top, e.width, e.height};
+        return true;
+    }
 
     std::size_t entryCount() const { return entries_.size(); }
     std::size_t pageCount() const { return pages_; }

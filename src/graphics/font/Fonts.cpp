@@ -98,7 +98,7 @@ bool FontBase::getGlyph(char16_t ch, Glyph& glyph)
             return false;
     }
 
-    glyph = Glyph{};
+    // Layers are filled in order; the rest are cleared (the caller may pass a used record).
     int layer = 0;
     std::uint16_t widest = 0;
     for (std::int32_t e : ci.entries) {
@@ -107,6 +107,8 @@ bool FontBase::getGlyph(char16_t ch, Glyph& glyph)
         widest = std::max(widest, glyph.layers[layer].width);
         ++layer;
     }
+    for (; layer < 4; ++layer)
+        glyph.layers[layer] = Region{};
     glyph.advance = widest;
     glyph.lineFeed = false;
     return true;

@@ -2,6 +2,9 @@
 
 #include "graphics/GraphicsFileLoader.h"
 #include "graphics/ImageData.h"
+#include "io/Factory.h"
+#include "io/archive/ArchiveWriter.h"
+#include "io/archive/QlaStorage.h"
 #include "MemoryFiles.h"
 
 #include <SDL.h>
@@ -348,26 +351,32 @@ TEST(GraphicsFileLoader, SmallFilesAreReadWholeLargeOnesStream)
     EXPECT_FALSE(Quillorane::GraphicsFileLoader(nullptr).load(u"small.bin"));
 }
 
-TEST(GraphicsFileLoader, ImageLoaderDecodesThroughEitherPath)
+// Through the real file manager with an archive mounted: a small image read whole and a
+// large one (past the streaming threshold) read from the archive entry's stream.
+TEST(GraphicsFileLoader, ImagesLoadFromArchivesThroughEitherPath)
 {
-    auto files = std::make_shared<QlTest::MemoryFiles>();
-    files->files[u"a.bmp"] = makeBmp(3, 2, 24, kSix);
-    // A valid BMP padded past the streaming threshold: decoding reads it through the stream.
     Bytes big = makeBmp(3, 2, 24, kSix);
     big.resize(1200000, 0);
-    files->files[u"big.bmp"] = big;
-    files->files[u"bad.png"] = Bytes{0x89, 'P', 'N', 'G', 1, 2, 3};
-    files->files[u"empty.png"] = {};
+    Qla::ArchiveWriter writer;
+    writer.addFile("img\\a.bmp", makeBmp(3, 2, 24, kSix));
+    writer.addFile("img\\big.bmp", big);
+    writer.addFile("img\\bad.png", Bytes{0x89, 'P', 'N', 'G', 1, 2, 3});
+    const Bytes archive = writer.toBytes();
+    auto files = QlIO::createFileManager(QlIO::createFileStorage());
+    ASSERT_TRUE(files);
+    ASSERT_TRUE(files->addStorage(0, QlIO::createArchiveStorage(archive.data(), archive.size(),
+                                                                std::string(Qla::kDefaultPassword))));
     Quillorane::GraphicsFileLoader loader(files);
     QlGraphics::ImageLoader images;
 
-    for (auto name : {u"a.bmp", u"big.bmp"}) {
+    for (auto name : {u"img/a.bmp", u"IMG/Big.bmp"}) {
         auto img = images.load(loader.load(name));
-        ASSERT_TRUE(img);
+        ASSERT_TRUE(img) << int(name[4]);
         EXPECT_EQ(pixel(*img, 2, 1), kSix[5]);
     }
-    EXPECT_FALSE(images.load(loader.load(u"bad.png")));
-    EXPECT_FALSE(images.load(loader.load(u"empty.png")));
+    EXPECT_EQ(loader.load(u"img/big.bmp")->getSize(), 1200000u);
+    EXPECT_FALSE(images.load(loader.load(u"img/bad.png")));
+    EXPECT_FALSE(loader.load(u"img/missing.png"));
     EXPECT_FALSE(images.load(nullptr));
 }
 

@@ -180,23 +180,35 @@ bool ImageData::load(const std::uint8_t* bytes, std::size_t size, std::u16string
     if (!decoded || decoded->w <= 0 || decoded->h <= 0 || decoded->w > 0xFFFF || decoded->h > 0xFFFF)
         return false;
 
-    // Palette, grey and 24-bit sources all become BGRA; a palette's transparent entries
-    // (colour key or per-entry alpha) become alpha 0, sources without alpha get 255.
-    SurfacePtr bgra(SDL_ConvertSurfaceFormat(decoded.get(), SDL_PIXELFORMAT_BGRA32, 0));
-    if (!bgra)
-        return false;
-    if (SDL_MUSTLOCK(bgra.get()) && SDL_LockSurface(bgra.get()) != 0)
-        return false;
-
-    width_ = static_cast<std::uint16_t>(bgra->w);
-    height_ = static_cast<std::uint16_t>(bgra->h);
-    pixels_.resize(static_cast<std::size_t>(width_) * height_ * 4);
-    const auto* src = static_cast<const std::uint8_t*>(bgra->pixels);
-    for (int y = 0; y < height_; ++y)
-        std::memcpy(mutableRow(y), src + static_cast<std::ptrdiff_t>(y) * bgra->pitch,
-                    static_cast<std::size_t>(width_) * 4);
-    if (SDL_MUSTLOCK(bgra.get()))
-        SDL_UnlockSurface(bgra.get());
+    const int w = decoded->w, h = decoded->h;
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+    const bool keyed = SDL_HasColorKey(decoded.get()) == SDL_TRUE;
+    if (!SDL_ISPIXELFORMAT_INDEXED(decoded->format->format) && !keyed) {
+        // True-colour sources convert straight into the image (sources without alpha get 255).
+        if (SDL_MUSTLOCK(decoded.get()) && SDL_LockSurface(decoded.get()) != 0)
+            return false;
+        const int failed = SDL_ConvertPixels(w, h, decoded->format->format, decoded->pixels, decoded->pitch,
+                                             SDL_PIXELFORMAT_BGRA32, pixels.data(), w * 4);
+        if (SDL_MUSTLOCK(decoded.get()))
+            SDL_UnlockSurface(decoded.get());
+        if (failed != 0)
+            return false;
+    } else {
+        // Palette and grey sources go through a surface conversion, which turns the colour key
+        // into alpha 0 and keeps each palette entry's own alpha.
+        SurfacePtr bgra(SDL_ConvertSurfaceFormat(decoded.get(), SDL_PIXELFORMAT_BGRA32, 0));
+        if (!bgra || (SDL_MUSTLOCK(bgra.get()) && SDL_LockSurface(bgra.get()) != 0))
+            return false;
+        const auto* src = static_cast<const std::uint8_t*>(bgra->pixels);
+        for (int y = 0; y < h; ++y)
+            std::memcpy(pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w) * 4,
+                        src + static_cast<std::ptrdiff_t>(y) * bgra->pitch, static_cast<std::size_t>(w) * 4);
+        if (SDL_MUSTLOCK(bgra.get()))
+            SDL_UnlockSurface(bgra.get());
+    }
+    width_ = static_cast<std::uint16_t>(w);
+    height_ = static_cast<std::uint16_t>(h);
+    pixels_ = std::move(pixels);
     return true;
 }
 

@@ -560,6 +560,33 @@ class Compiler {
     PatchTo(j, start);
     EndLoop(cont, Pc());
   }
+  // Cuts the code emitted since `from` (with its line records) out of the
+  // function so that it can be placed elsewhere; jumps inside are relative.
+  struct CodePiece {
+    std::vector<SQInstruction> code;
+    std::vector<SQLineInfo> lines;
+    int from;
+  };
+  CodePiece CutCode(int from) {
+    CodePiece c;
+    c.from = from;
+    c.code.assign(_fs->proto->code.begin() + from, _fs->proto->code.end());
+    while (!_fs->proto->lines.empty() && _fs->proto->lines.back().op >= from) {
+      c.lines.insert(c.lines.begin(), _fs->proto->lines.back());
+      _fs->proto->lines.pop_back();
+    }
+    _fs->proto->code.resize((size_t)from);
+    _fs->lastline = -1;
+    return c;
+  }
+  void PasteCode(const CodePiece& c) {
+    int at = Pc();
+    for (auto& li : c.lines) _fs->proto->lines.push_back({li.op - c.from + at, li.line});
+    for (auto& i : c.code) _fs->proto->code.push_back(i);
+    _fs->lastline = -1;
+  }
+  // The condition is placed after the body and jumps back while true, so
+  // each iteration runs one test and no unconditional jump.
   void ForStatement() {
     Lex();
     BeginScope();
@@ -572,11 +599,11 @@ class Compiler {
       SetTop(top);
     }
     Expect(';');
-    int start = Pc();
+    int condstart = Pc();
     int jf = -1;
     if (_token != ';') jf = CondExpr();
     Expect(';');
-    // the increment is compiled after the body: capture its code
+    CodePiece cond = CutCode(condstart);
     int incstart = Pc();
     if (_token != ')') {
       int top = _fs->top;
@@ -584,23 +611,27 @@ class Compiler {
       SetTop(top);
     }
     Expect(')');
-    std::vector<SQInstruction> inc(_fs->proto->code.begin() + incstart, _fs->proto->code.end());
-    std::vector<SQLineInfo> inclines;
-    while (!_fs->proto->lines.empty() && _fs->proto->lines.back().op >= incstart) {
-      inclines.insert(inclines.begin(), _fs->proto->lines.back());
-      _fs->proto->lines.pop_back();
-    }
-    _fs->proto->code.resize((size_t)incstart);
-    _fs->lastline = -1;
+    CodePiece inc = CutCode(incstart);
+    int jcond = jf >= 0 ? Emit(OP_JMP, 0, 0, 0, 0) : -1;
+    int bodystart = Pc();
     BeginLoop();
     BlockOrStatement();
     int cont = Pc();
-    for (auto& li : inclines) _fs->proto->lines.push_back({li.op - incstart + cont, li.line});
-    for (auto& i : inc) _fs->proto->code.push_back(i);
-    _fs->lastline = -1;
-    int j = Emit(OP_JMP, 0, 0, 0, 0);
-    PatchTo(j, start);
-    if (jf >= 0) PatchHere(jf);
+    PasteCode(inc);
+    if (jf >= 0) {
+      int condat = Pc();
+      PatchTo(jcond, condat);
+      PasteCode(cond);
+      // turn the final jump-when-false into jump-back-when-true
+      int last = condat + (jf - condstart);
+      SQInstruction& j = _fs->proto->code[(size_t)last];
+      if (j.op == OP_JZ) j.op = OP_JNZ;
+      else j.c = (uint8_t)(j.c ^ CMP_INVERT);
+      PatchTo(last, bodystart);
+    } else {
+      int j = Emit(OP_JMP, 0, 0, 0, 0);
+      PatchTo(j, bodystart);
+    }
     EndLoop(cont, Pc());
     EndScope();
   }

@@ -1,5 +1,6 @@
 // The dispatch loop.
 #include <cmath>
+#include <stdexcept>
 
 #include "sqopcodes.h"
 #include "sqvm.h"
@@ -15,8 +16,14 @@ inline bool IsFalse(const SQObject& o) {
 
 struct NestGuard {
   SQVM* v;
-  explicit NestGuard(SQVM* vm) : v(vm) { v->_nestedexec++; }
-  ~NestGuard() { v->_nestedexec--; }
+  explicit NestGuard(SQVM* vm) : v(vm) {
+    v->_nestedexec++;
+    v->_ss->_execdepth++;
+  }
+  ~NestGuard() {
+    v->_nestedexec--;
+    v->_ss->_execdepth--;
+  }
 };
 }  // namespace
 
@@ -37,7 +44,8 @@ bool SQVM::WakeUp(bool resumedret, const SQObject& val, SQObjectPtr& ret, bool r
 
 // Runs script frames until the frame at index `rootframe` returns.
 bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
-  if (_nestedexec > SQ_MAX_NATIVE_NESTING) {
+  // the C++ stack is shared by every thread of the VM
+  if (_nestedexec > SQ_MAX_NATIVE_NESTING || _ss->_execdepth > SQ_MAX_NATIVE_NESTING) {
     while ((SQInteger)_frames.size() > rootframe) LeaveFrame();
     _lasterror = sq_str(_ss, "stack overflow");
     return false;
@@ -391,10 +399,11 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
           case OP_JCMPI: L_OP_JCMPI: {
             const SQObjectPtr& x = R[ins.a];
             SQInteger k = (int8_t)ins.b;
+            const int cmp = ins.c & 7;
             bool r_;
             if (sqtype(x) == OT_INTEGER) {
               SQInteger a_ = _integer(x);
-              switch (ins.c) {
+              switch (cmp) {
                 case CMP_EQ: r_ = a_ == k; break;
                 case CMP_NE: r_ = a_ != k; break;
                 case CMP_LT: r_ = a_ < k; break;
@@ -405,15 +414,15 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             } else {
               SYNC();
               SQObjectPtr kk((SQInteger)k);
-              if (ins.c == CMP_EQ || ins.c == CMP_NE) {
-                r_ = IsEqual(x, kk) == (ins.c == CMP_EQ);
+              if (cmp == CMP_EQ || cmp == CMP_NE) {
+                r_ = IsEqual(x, kk) == (cmp == CMP_EQ);
               } else {
                 SQInteger c_ = Compare(SQObjectPtr(x), kk);
                 AFTERCALL();
-                r_ = ins.c == CMP_LT ? c_ < 0 : ins.c == CMP_LE ? c_ <= 0 : ins.c == CMP_GT ? c_ > 0 : c_ >= 0;
+                r_ = cmp == CMP_LT ? c_ < 0 : cmp == CMP_LE ? c_ <= 0 : cmp == CMP_GT ? c_ > 0 : c_ >= 0;
               }
             }
-            if (!r_) ip += ins.d;
+            if (r_ == ((ins.c & CMP_INVERT) != 0)) ip += ins.d;
             DISPATCH();
           }
 #define BIT_OP(OPC, EXPR)                                                           \
@@ -476,21 +485,22 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             const SQObjectPtr& x = R[ins.a];
             const SQObjectPtr& y = R[ins.b];
             bool r_;
-            if (ins.c == CMP_EQ || ins.c == CMP_NE) {
-              r_ = IsEqual(x, y) == (ins.c == CMP_EQ);
+            const int cmp = ins.c & 7;
+            if (cmp == CMP_EQ || cmp == CMP_NE) {
+              r_ = IsEqual(x, y) == (cmp == CMP_EQ);
             } else if (sqtype(x) == OT_INTEGER && sqtype(y) == OT_INTEGER) {
               SQInteger a_ = _integer(x), b_ = _integer(y);
-              r_ = ins.c == CMP_LT ? a_ < b_ : ins.c == CMP_LE ? a_ <= b_ : ins.c == CMP_GT ? a_ > b_ : a_ >= b_;
-            } else if (sqtype(x) == OT_FLOAT && sqtype(y) == OT_FLOAT) {
-              SQFloat a_ = _float(x), b_ = _float(y);
-              r_ = ins.c == CMP_LT ? a_ < b_ : ins.c == CMP_LE ? a_ <= b_ : ins.c == CMP_GT ? a_ > b_ : a_ >= b_;
+              r_ = cmp == CMP_LT ? a_ < b_ : cmp == CMP_LE ? a_ <= b_ : cmp == CMP_GT ? a_ > b_ : a_ >= b_;
+            } else if ((sqtype(x) & SQOBJECT_NUMERIC) && (sqtype(y) & SQOBJECT_NUMERIC)) {
+              SQFloat a_ = tofloat(x), b_ = tofloat(y);
+              r_ = cmp == CMP_LT ? a_ < b_ : cmp == CMP_LE ? a_ <= b_ : cmp == CMP_GT ? a_ > b_ : a_ >= b_;
             } else {
               SYNC();
               SQInteger c_ = Compare(SQObjectPtr(x), SQObjectPtr(y));
               AFTERCALL();
-              r_ = ins.c == CMP_LT ? c_ < 0 : ins.c == CMP_LE ? c_ <= 0 : ins.c == CMP_GT ? c_ > 0 : c_ >= 0;
+              r_ = cmp == CMP_LT ? c_ < 0 : cmp == CMP_LE ? c_ <= 0 : cmp == CMP_GT ? c_ > 0 : c_ >= 0;
             }
-            if (!r_) ip += ins.d;
+            if (r_ == ((ins.c & CMP_INVERT) != 0)) ip += ins.d;
             DISPATCH();
           }
           case OP_NOT: L_OP_NOT: R[ins.a].SetBool(IsFalse(R[ins.b])); DISPATCH();
@@ -839,7 +849,27 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
           default: L_DEFAULT: SYNC(); RaiseAscii("invalid instruction");
         }
       }
+    } catch (std::bad_alloc&) {
+      _lasterror = sq_str(_ss, "out of memory");
+      if (HandleError(rootframe, retval, raiseerror)) continue;
+      return false;
+    } catch (std::length_error&) {
+      _lasterror = sq_str(_ss, "out of memory");
+      if (HandleError(rootframe, retval, raiseerror)) continue;
+      return false;
     } catch (SQVMError&) {
+      if (HandleError(rootframe, retval, raiseerror)) continue;
+      return false;
+    }
+  }
+}
+
+// Unwinds to the innermost trap of this run (true: continue there) or
+// reports the error and leaves every frame of the run (false).
+bool SQVM::HandleError(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
+  (void)retval;
+  {
+    {
       SQObjectPtr err = _lasterror;
       if (!_traps.empty() && _traps.back().frame >= rootframe) {
         if (_ss->_notifyallexceptions && raiseerror) CallErrorHandler(err);
@@ -856,7 +886,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
         _frames.back().ip = t.ip;
         _top = _frames.back().base + _frames.back().proto->stacksize;
         _stack[(size_t)t.target] = err;
-        continue;
+        return true;
       }
       if (raiseerror && !_inerrorhandler) CallErrorHandler(err);
       while ((SQInteger)_frames.size() > rootframe) {
@@ -967,8 +997,8 @@ static bool VerifyProto(SQFunctionProto* p, SQFunctionProto* parent, int depth) 
       case OP_ARITHI: ok = R(i.a) && R(i.b) && (i.c == '+' || i.c == '-'); break;
       case OP_BINK: ok = R(i.a) && R(i.b) && i.c < OP_COUNT; break;
       case OP_CMPI: ok = R(i.a) && R(i.b) && i.c <= CMP_GE; break;
-      case OP_JCMPI: ok = R(i.a) && i.c <= CMP_GE && J(); break;
-      case OP_JCMP: ok = R(i.a) && R(i.b) && i.c <= CMP_GE && J(); break;
+      case OP_JCMPI: ok = R(i.a) && (i.c & 7) <= CMP_GE && i.c < 16 && J(); break;
+      case OP_JCMP: ok = R(i.a) && R(i.b) && (i.c & 7) <= CMP_GE && i.c < 16 && J(); break;
       case OP_JMP: ok = J(); break;
       case OP_JZ: case OP_JNZ: case OP_PUSHTRAP: ok = R(i.a) && J(); break;
       case OP_CALL: case OP_TAILCALL: ok = i.b >= 1 && i.a + i.b < ss; break;

@@ -62,3 +62,5 @@ enum SQOpcode {
 
 // Comparison codes for JCMP.c
 enum { CMP_EQ, CMP_NE, CMP_LT, CMP_LE, CMP_GT, CMP_GE };
+// JCMP/JCMPI: this bit in c makes the jump happen when the test holds
+#define CMP_INVERT 8

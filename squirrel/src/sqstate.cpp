@@ -124,6 +124,7 @@ SQString* SQString::Create(SQSharedState* ss, const SQChar* s, SQInteger len) {
 }
 
 SQString* SQString::Concat(SQSharedState* ss, const SQString* a, const SQString* b) {
+  if ((int64_t)a->_len + (int64_t)b->_len > 0x3FFFFFFF) throw std::bad_alloc();
   SQInteger len = a->_len + b->_len;
   SQString* str = AllocString(ss, len);
   memcpy(str->_val, a->_val, (size_t)a->_len * sizeof(SQChar));

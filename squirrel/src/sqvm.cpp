@@ -2,6 +2,7 @@
 #include "sqvm.h"
 
 #include <cmath>
+#include <stdexcept>
 #include <cstdarg>
 #include <cstdio>
 
@@ -800,6 +801,12 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger base, SQInteger nargs, SQOb
   try {
     r = nc->_function(this);
   } catch (SQVMError&) {
+    r = -1;
+  } catch (std::bad_alloc&) {
+    _lasterror = sq_str(_ss, "out of memory");
+    r = -1;
+  } catch (std::length_error&) {
+    _lasterror = sq_str(_ss, "out of memory");
     r = -1;
   }
   _nnativecalls--;

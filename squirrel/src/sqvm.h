@@ -31,6 +31,7 @@ struct SQSharedState {
   SQPRINTFUNCTION _errorfunc = nullptr;
   bool _debuginfo = false;
   bool _notifyallexceptions = false;
+  SQInteger _execdepth = 0;  // nested interpreter entries over all threads
   std::vector<SQChar> _scratch;
   SQVM* _rootvm = nullptr;
   SQSharedState();
@@ -159,6 +160,7 @@ struct SQVM : SQCollectable {
                         bool root);
   bool CallNative(SQNativeClosure* nc, SQInteger base, SQInteger nargs, SQObjectPtr& ret, bool& suspend);
   bool Execute(SQInteger rootframe, SQObjectPtr& ret, bool raiseerror);
+  bool HandleError(SQInteger rootframe, SQObjectPtr& ret, bool raiseerror);
   bool Resume(SQGenerator* g, SQInteger target);
   void Yield(SQCallFrame& f, SQInteger reg);
   void CloseOuters(SQInteger fromidx);

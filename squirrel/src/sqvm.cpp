@@ -823,7 +823,8 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger base, SQInteger nargs, SQOb
     ret.Null();
   }
   _stackbase = oldbase;
-  for (SQInteger i = base + nargs; i < _top; i++) _stack[(size_t)i].Null();
+  // the arguments are dead now: drop them so they do not keep objects alive
+  for (SQInteger i = base; i < _top; i++) _stack[(size_t)i].Null();
   _top = oldtop;
   _frames.pop_back();
   if (!ok) throw SQVMError{};

@@ -7,5 +7,7 @@ find_package(Threads REQUIRED)
 target_sources(ql_graphics PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/world/Transform.cpp
   ${CMAKE_CURRENT_LIST_DIR}/world/ModelLoader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/video/VideoData.cpp)
-target_link_libraries(ql_graphics PRIVATE PkgConfig::QL_FFMPEG PUBLIC Threads::Threads)
+  ${CMAKE_CURRENT_LIST_DIR}/video/VideoData.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/video/Video.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/video/MovieSound.cpp)
+target_link_libraries(ql_graphics PRIVATE PkgConfig::QL_FFMPEG PUBLIC ql_sound Threads::Threads)

@@ -21,6 +21,9 @@ namespace {
 constexpr double kAudioSlack = 0.08;
 // The sound kept ahead of the clock, in seconds.
 constexpr double kAudioBuffer = 2.0;
+// Sound is decoded this far ahead of the clock (pictures are queued meanwhile, up to a limit).
+constexpr double kAudioAhead = 0.5;
+constexpr std::size_t kMaxQueuedFrames = 12;
 // A late frame is still shown when nothing was shown for this long (movie seconds).
 constexpr double kMaxFrameGap = 0.1;
 constexpr int kIoBufferSize = 64 * 1024;
@@ -140,6 +143,18 @@ std::uint64_t MovieAudio::consumed() const
 {
     std::lock_guard lock(mutex_);
     return consumed_;
+}
+
+double MovieAudio::bufferedUntil() const
+{
+    std::lock_guard lock(mutex_);
+    return size_ == 0 ? -1e9 : frontPts_ + static_cast<double>(size_) / rate_;
+}
+
+std::size_t MovieAudio::buffered() const
+{
+    std::lock_guard lock(mutex_);
+    return size_;
 }
 
 bool MovieAudio::push(const std::int16_t* samples, std::uint32_t frames, double pts)
@@ -367,37 +382,46 @@ void VideoData::run()
             lock.lock();
             continue;
         }
-        if (!frames_.empty()) {
-            const Decoded d = frames_.front();
-            const double now = clock_->position();
-            const bool running = clock_->running();
-            if (running && d.pts <= now) {
-                frames_.pop_front();
-                // A frame whose successor is already due is skipped, unless nothing has been
-                // shown for a while (a decoder that cannot keep up still shows pictures).
-                const bool more = !frames_.empty() || !eof_;
-                const bool late = more && d.pts + d.duration <= now && lastPublished_ >= d.pts - kMaxFrameGap;
+        const double now = clock_->position();
+        const bool running = clock_->running();
+        if (!frames_.empty() && running && frames_.front().pts <= now) {
+            // The successor decides whether this frame is still worth showing.
+            if (frames_.size() == 1 && !eof_) {
                 lock.unlock();
-                if (!late)
-                    publish(d.frame);
-                AVFrame* f = d.frame;
-                av_frame_free(&f);
+                decodeStep();
                 lock.lock();
-                if (!late)
-                    lastPublished_ = d.pts;
                 continue;
             }
-            const double wait = running ? std::clamp(d.pts - now, 0.001, 0.02) : 0.1;
-            wake_.wait_for(lock, std::chrono::duration<double>(wait));
+            const Decoded d = frames_.front();
+            // A frame whose successor is already due is skipped, unless nothing has been
+            // shown for a while (a decoder that cannot keep up still shows pictures).
+            const bool late = frames_.size() > 1 && frames_[1].pts <= now && lastPublished_ >= d.pts - kMaxFrameGap;
+            frames_.pop_front();
+            lock.unlock();
+            if (!late)
+                publish(d.frame);
+            AVFrame* f = d.frame;
+            av_frame_free(&f);
+            lock.lock();
+            if (!late)
+                lastPublished_ = d.pts;
             continue;
         }
-        if (eof_) {
-            wake_.wait_for(lock, std::chrono::milliseconds(100));
+        // Decode on while no picture is waiting, or while the sound needs to get further ahead
+        // of the clock than the pictures already are.
+        const bool soundShort = audioWanted_ && audio_->bufferedUntil() < now + kAudioAhead;
+        if (!eof_ && (frames_.empty() || (soundShort && frames_.size() < kMaxQueuedFrames))) {
+            lock.unlock();
+            decodeStep();
+            lock.lock();
             continue;
         }
-        lock.unlock();
-        decodeStep();
-        lock.lock();
+        double wait = 0.1;
+        if (running && !frames_.empty())
+            wait = std::clamp(frames_.front().pts - now, 0.001, 0.02);
+        else if (running && soundShort)
+            wait = 0.02;
+        wake_.wait_for(lock, std::chrono::duration<double>(wait));
     }
 }
 
@@ -618,7 +642,9 @@ bool VideoData::setPosition(double seconds)
 
 double VideoData::getPosition() const { return clock_->position(); }
 
-std::uint64_t VideoData::getFrameSerial() const
+std::uint64_t VideoData::getFrameSerial() const { return grabbedSerial_; }
+
+std::uint64_t VideoData::getDeliveredFrames() const
 {
     std::lock_guard lock(frameMutex_);
     return serial_;
@@ -627,13 +653,11 @@ std::uint64_t VideoData::getFrameSerial() const
 bool VideoData::grabFrame()
 {
     std::lock_guard lock(frameMutex_);
-    grabbedNew_ = false;
     if (serial_ == 0)
         return false;
     if (grabbedSerial_ != serial_) {
         std::memcpy(frame_.data(), front_.data(), frame_.size());
         grabbedSerial_ = serial_;
-        grabbedNew_ = true;
     }
     return true;
 }

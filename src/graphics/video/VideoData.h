@@ -52,6 +52,9 @@ public:
     virtual const std::uint8_t* pixelAt(int x, int y) const = 0;
     virtual const std::uint8_t* rowAt(int y) const = 0;
     virtual const std::uint8_t* getBits() const = 0;
+    // Number of the frame in the frame array (frames are numbered from 1 as the decoder
+    // delivers them; 0 before the first grab), so a copy is needed only when it changed.
+    virtual std::uint64_t getFrameSerial() const = 0;
 };
 
 // Where a movie's bytes come from (a file through the file manager, a memory block ...).
@@ -98,8 +101,11 @@ public:
 
     // Audio thread: fills bytes (whole frames) and returns bytes; never runs dry (silence).
     std::uint32_t read(void* buffer, std::uint32_t bytes);
-    // Frames the output has consumed so far.
+    // Frames the output has consumed so far, and frames waiting to be read.
     std::uint64_t consumed() const;
+    std::size_t buffered() const;
+    // Movie time at the end of the sound held (far in the past when none is held).
+    double bufferedUntil() const;
 
     // Decode thread: appends frames that start at pts seconds. Returns false when there is
     // no room; old sound (before the clock) is dropped first.
@@ -158,10 +164,9 @@ public:
     const std::uint8_t* rowAt(int y) const override { return pixelAt(0, y); }
     const std::uint8_t* getBits() const override { return pixelAt(0, 0); }
 
-    // Counts the frames published by the decode thread; grabFrame copies only when it moved.
-    std::uint64_t getFrameSerial() const;
-    // True when the last grabFrame copied a frame that had not been grabbed before.
-    bool grabbedNewFrame() const { return grabbedNew_; }
+    std::uint64_t getFrameSerial() const override;
+    // Frames the decode thread has delivered so far.
+    std::uint64_t getDeliveredFrames() const;
 
     // The movie's sound, or null for a movie without one.
     std::shared_ptr<MovieAudio> getAudio() const { return audio_; }
@@ -213,7 +218,6 @@ private:
     int volume_ = 0;  // hundredths of a decibel
     std::vector<std::uint8_t> frame_;
     std::uint64_t grabbedSerial_ = 0;
-    bool grabbedNew_ = false;
 
     // Shared with the decode thread.
     mutable std::mutex mutex_;

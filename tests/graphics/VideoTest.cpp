@@ -1,0 +1,313 @@
+// Movie playback: frames against a hand-driven clock, position, duration, pause, stop,
+// volume, the movie's sound in step with the pictures, and movies read through a file
+// manager.
+#include "graphics/GraphicsFileLoader.h"
+#include "graphics/video/Video.h"
+
+#include "MemoryFiles.h"
+#include "MovieMaker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace QlGraphics;
+using namespace QlTest;
+
+namespace {
+
+// Red, green, blue, yellow, cyan: one frame each at 10 frames per second.
+const std::vector<std::uint32_t> kColors = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF};
+
+class MemorySource : public IVideoSource {
+public:
+    explicit MemorySource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    std::uint64_t getSize() override { return bytes_.size(); }
+    std::uint32_t read(void* buffer, std::uint64_t offset, std::uint32_t size) override
+    {
+        if (offset >= bytes_.size())
+            return 0;
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, bytes_.size() - offset));
+        std::memcpy(buffer, bytes_.data() + offset, n);
+        return n;
+    }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+template <class F>
+bool waitUntil(F&& done)
+{
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+struct RecordingOutput : IVideoAudioOutput {
+    std::atomic<int>* starts;
+    std::atomic<int>* pauses;
+    std::atomic<float>* gain;
+    void start() override { ++*starts; }
+    void pause() override { ++*pauses; }
+    void setGain(float g) override { *gain = g; }
+};
+
+class VideoTest : public ::testing::Test {
+protected:
+    static std::vector<std::uint8_t>& movie()
+    {
+        static std::vector<std::uint8_t> bytes;
+        return bytes;
+    }
+
+    static void SetUpTestSuite()
+    {
+        MovieSpec spec;
+        spec.picture = solidFrames(kColors, spec.width, spec.height);
+        spec.audioRate = 22050;
+        spec.toneAt = [](double t) { return t < 0.25 ? 440.0 : 880.0; };
+        ASSERT_TRUE(makeMovie("colors.avi", spec));
+        movie() = readWholeFile("colors.avi");
+        ASSERT_FALSE(movie().empty());
+    }
+
+    void SetUp() override
+    {
+        video = VideoData::open(std::make_unique<MemorySource>(movie()), [this] { return clock.load(); });
+        ASSERT_TRUE(video);
+    }
+
+    void TearDown() override { video.reset(); }
+
+    // Waits until the newest delivered frame shows the colour, then grabs it.
+    ::testing::AssertionResult showsColor(std::uint32_t rgb)
+    {
+        std::uint32_t last = 0;
+        const bool ok = waitUntil([&] {
+            if (!video->grabFrame())
+                return false;
+            const std::uint8_t* p = video->pixelAt(32, 24);
+            last = static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[0];
+            for (int shift = 0; shift < 24; shift += 8)
+                if (std::abs(static_cast<int>((last >> shift) & 0xFF) - static_cast<int>((rgb >> shift) & 0xFF)) > 24)
+                    return false;
+            return true;
+        });
+        if (ok)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << std::hex << "frame shows 0x" << last << ", expected 0x" << rgb;
+    }
+
+    std::atomic<double> clock{100.0};
+    std::shared_ptr<VideoData> video;
+};
+
+TEST_F(VideoTest, ReportsSizeDurationAndStartsStopped)
+{
+    EXPECT_EQ(video->getWidth(), 64);
+    EXPECT_EQ(video->getHeight(), 48);
+    EXPECT_EQ(video->getBitsPerPixel(), 24u);
+    EXPECT_NEAR(video->getDuration(), 0.5, 0.03);
+    EXPECT_FALSE(video->isPlaying());
+    EXPECT_FALSE(video->isPaused());
+    EXPECT_EQ(video->getPosition(), 0.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(video->grabFrame());  // nothing is shown before play
+}
+
+TEST_F(VideoTest, FramesFollowThePlaybackClock)
+{
+    ASSERT_TRUE(video->play());
+    EXPECT_TRUE(video->isPlaying());
+    EXPECT_FALSE(video->isLooping());
+    EXPECT_TRUE(showsColor(0xFF0000));
+    clock = 100.25;
+    EXPECT_NEAR(video->getPosition(), 0.25, 1e-9);
+    EXPECT_TRUE(showsColor(0x0000FF));
+    clock = 100.45;
+    EXPECT_TRUE(showsColor(0x00FFFF));
+    // Rows are top-down and every pixel of a solid frame has the colour.
+    EXPECT_EQ(video->rowAt(47), video->getBits() + 47 * 64 * 3);
+    EXPECT_NEAR(video->pixelAt(0, 0)[1], 255, 24);
+    EXPECT_NEAR(video->pixelAt(63, 47)[0], 255, 24);
+}
+
+TEST_F(VideoTest, PauseHoldsThePositionAndResumeContinues)
+{
+    video->play();
+    clock = 100.1;
+    ASSERT_TRUE(video->pause());
+    EXPECT_TRUE(video->isPaused());
+    EXPECT_FALSE(video->isPlaying());
+    clock = 100.3;
+    EXPECT_NEAR(video->getPosition(), 0.1, 1e-9);
+    ASSERT_TRUE(video->resume());
+    EXPECT_FALSE(video->isPaused());
+    EXPECT_TRUE(video->isPlaying());
+    clock = 100.35;
+    EXPECT_NEAR(video->getPosition(), 0.15, 1e-9);
+    EXPECT_TRUE(showsColor(0x00FF00));
+}
+
+TEST_F(VideoTest, SetPositionRefusesTimesOutsideTheMovie)
+{
+    EXPECT_FALSE(video->setPosition(-0.1));
+    EXPECT_FALSE(video->setPosition(video->getDuration() + 0.01));
+    EXPECT_EQ(video->getPosition(), 0.0);
+    ASSERT_TRUE(video->setPosition(0.35));
+    EXPECT_DOUBLE_EQ(video->getPosition(), 0.35);
+    video->play();
+    EXPECT_TRUE(showsColor(0xFFFF00));
+}
+
+TEST_F(VideoTest, StopRewindsAndKeepsTheLastFrame)
+{
+    video->playLoop();
+    EXPECT_TRUE(video->isLooping());
+    clock = 100.25;
+    ASSERT_TRUE(showsColor(0x0000FF));
+    ASSERT_TRUE(video->stop());
+    EXPECT_EQ(video->getPosition(), 0.0);
+    EXPECT_FALSE(video->isPlaying());
+    EXPECT_FALSE(video->isLooping());
+    EXPECT_FALSE(video->isPaused());
+    const std::uint64_t shown = video->getFrameSerial();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(video->grabFrame());
+    EXPECT_EQ(video->getFrameSerial(), shown);
+    EXPECT_TRUE(showsColor(0x0000FF));
+    video->play();
+    EXPECT_TRUE(showsColor(0xFF0000));
+}
+
+TEST_F(VideoTest, PositionStopsAtTheDuration)
+{
+    video->play();
+    clock = 160.0;
+    EXPECT_DOUBLE_EQ(video->getPosition(), video->getDuration());
+    EXPECT_TRUE(showsColor(0x00FFFF));
+}
+
+TEST_F(VideoTest, VolumeIsKeptInHundredthsOfADecibel)
+{
+    EXPECT_EQ(video->getVolume(), 1.0f);
+    EXPECT_FALSE(video->setVolume(1.5f));
+    EXPECT_FALSE(video->setVolume(-0.01f));
+    EXPECT_FALSE(video->setVolume(std::nanf("")));
+    ASSERT_TRUE(video->setVolume(0.5f));
+    EXPECT_EQ(video->getVolume(), 0.5f);           // -5000: -50 dB
+    EXPECT_NEAR(video->getGain(), 0.0031623f, 1e-6f);
+    ASSERT_TRUE(video->setVolume(0.0f));
+    EXPECT_EQ(video->getVolume(), 0.0f);
+    EXPECT_EQ(video->getGain(), 0.0f);
+    ASSERT_TRUE(video->setVolume(0.12345f));      // 1234.5 - 10000, truncated
+    EXPECT_NEAR(video->getVolume(), 0.1235f, 1e-6f);
+    ASSERT_TRUE(video->setVolume(1.0f));
+    EXPECT_EQ(video->getGain(), 1.0f);
+}
+
+int zeroCrossings(const std::vector<std::int16_t>& stereo)
+{
+    int n = 0;
+    for (std::size_t k = 2; k < stereo.size(); k += 2)
+        if ((stereo[k - 2] < 0) != (stereo[k] < 0))
+            ++n;
+    return n;
+}
+
+TEST_F(VideoTest, SoundFollowsTheClockThroughSeeks)
+{
+    auto audio = video->getAudio();
+    ASSERT_TRUE(audio);
+    EXPECT_EQ(audio->getSampleRate(), 22050u);
+    std::atomic<int> starts{0}, pauses{0};
+    std::atomic<float> gain{-1};
+    auto output = std::make_unique<RecordingOutput>();
+    output->starts = &starts;
+    output->pauses = &pauses;
+    output->gain = &gain;
+    video->setAudioOutput(std::move(output));
+    video->setVolume(0.5f);
+    EXPECT_NEAR(gain.load(), 0.0031623f, 1e-6f);
+
+    video->play();
+    EXPECT_EQ(starts.load(), 1);
+    ASSERT_TRUE(waitUntil([&] { return audio->buffered() >= 2205; }));
+    std::vector<std::int16_t> window(2205 * 2);
+    ASSERT_EQ(audio->read(window.data(), 2205 * 4), 2205u * 4);
+    EXPECT_NEAR(zeroCrossings(window), 88, 4);  // 440 Hz for 0.1 s
+
+    ASSERT_TRUE(video->setPosition(0.3));
+    clock = clock.load();  // the clock stands at 0.3 until it is moved
+    ASSERT_TRUE(waitUntil([&] { return audio->buffered() >= 2205 + 1000; })) << audio->buffered() << " " << video->getDeliveredFrames();
+    ASSERT_EQ(audio->read(window.data(), 2205 * 4), 2205u * 4);
+    EXPECT_NEAR(zeroCrossings(window), 176, 6);  // 880 Hz from 0.25 on
+
+    video->pause();
+    EXPECT_EQ(pauses.load(), 1);
+    video->stop();
+    EXPECT_EQ(pauses.load(), 2);
+}
+
+TEST_F(VideoTest, SoundIsSilenceWhileNothingIsDecoded)
+{
+    auto audio = video->getAudio();
+    ASSERT_TRUE(audio);
+    std::vector<std::int16_t> window(512 * 2, 7);
+    EXPECT_EQ(audio->read(window.data(), 512 * 4 + 3), 512u * 4);  // whole frames only
+    for (std::int16_t s : window)
+        ASSERT_EQ(s, 0);
+}
+
+TEST(VideoLoading, RejectsWhatIsNotAMovie)
+{
+    std::vector<std::uint8_t> junk(4096);
+    for (std::size_t k = 0; k < junk.size(); ++k)
+        junk[k] = static_cast<std::uint8_t>(k * 7919 >> 3);
+    EXPECT_FALSE(VideoData::open(std::make_unique<MemorySource>(junk)));
+    EXPECT_FALSE(VideoData::open(std::make_unique<MemorySource>(std::vector<std::uint8_t>{})));
+    EXPECT_FALSE(VideoData::open(nullptr));
+    VideoLoader loader;
+    EXPECT_FALSE(loader.load(nullptr));
+}
+
+TEST(VideoLoading, PlaysMoviesHeldByTheFileManager)
+{
+    // Over 1,024,000 bytes, so the file loader keeps a stream and the decoder seeks in it.
+    MovieSpec spec;
+    spec.frames = 60;
+    spec.picture = solidFrames(kColors, spec.width, spec.height);
+    spec.audioRate = 48000;
+    spec.toneAt = [](double) { return 1000.0; };
+    spec.container = "matroska";
+    ASSERT_TRUE(makeMovie("long.mkv", spec));
+    auto files = std::make_shared<MemoryFiles>();
+    files->files[u"movies/long.mkv"] = readWholeFile("long.mkv");
+    ASSERT_GT(files->files[u"movies/long.mkv"].size(), 1024000u);
+    Quillorane::GraphicsFileLoader fileLoader(files);
+    auto data = fileLoader.load(u"movies/long.mkv");
+    ASSERT_TRUE(data);
+    VideoLoader loader;
+    auto video = loader.load(data);
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->getWidth(), 64);
+    EXPECT_NEAR(video->getDuration(), 6.0, 0.05);
+    ASSERT_TRUE(video->setPosition(5.75));  // frame 57: yellow
+    video->pause();
+    video->play();
+    EXPECT_TRUE(waitUntil([&] {
+        if (!video->grabFrame())
+            return false;
+        const std::uint8_t* p = video->getBits();
+        return p[2] > 200 && p[1] > 200 && p[0] < 60;
+    }));
+}
+
+}  // namespace

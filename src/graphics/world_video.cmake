@@ -7,6 +7,8 @@ find_package(Threads REQUIRED)
 target_sources(ql_graphics PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/world/Transform.cpp
   ${CMAKE_CURRENT_LIST_DIR}/world/ModelLoader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/world/Effects3d.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/world/Model.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video/VideoData.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video/Video.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video/MovieSound.cpp)

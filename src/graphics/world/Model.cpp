@@ -1,0 +1,365 @@
+#include "graphics/world/Model.h"
+
+#include "graphics/Context.h"
+#include "graphics/ImageData.h"
+#include "graphics/Images.h"
+#include "graphics/world/Transform.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace QlGraphics {
+
+// ---------------------------------------------------------------------------------------
+// Model
+
+bool Model::removePart(std::uint32_t index)
+{
+    if (index >= parts_.size())
+        return false;
+    parts_.erase(parts_.begin() + index);
+    return true;
+}
+
+bool Model::setPart(std::uint32_t index, const ModelPart& part)
+{
+    if (index >= parts_.size())
+        return false;
+    parts_[index] = part;
+    return true;
+}
+
+bool Model::getPart(std::uint32_t index, ModelPart& part) const
+{
+    if (index >= parts_.size())
+        return false;
+    part = parts_[index];
+    return true;
+}
+
+bool Model::setEffect(std::uint32_t index, std::shared_ptr<IEffect3d> effect)
+{
+    if (index >= parts_.size())
+        return false;
+    parts_[index].effect = std::move(effect);
+    return true;
+}
+
+std::shared_ptr<IEffect3d> Model::getEffect(std::uint32_t index) const
+{
+    return index < parts_.size() ? parts_[index].effect : nullptr;
+}
+
+bool Model::setTexture(std::uint32_t index, std::uint32_t stage, std::shared_ptr<ITexture> texture)
+{
+    if (index >= parts_.size() || stage >= 4)
+        return false;
+    parts_[index].textures[stage] = std::move(texture);
+    return true;
+}
+
+std::shared_ptr<ITexture> Model::getTexture(std::uint32_t index, std::uint32_t stage) const
+{
+    if (index >= parts_.size() || stage >= 4)
+        return nullptr;
+    return parts_[index].textures[stage];
+}
+
+void Model::computeBounds()
+{
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    Vector3 lo{inf, inf, inf}, hi{-inf, -inf, -inf};
+    const std::uint32_t count = vertices_ ? vertices_->getCount() : 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const float* p = vertices_->positionAt(i);
+        lo = {std::min(lo.x, p[0]), std::min(lo.y, p[1]), std::min(lo.z, p[2])};
+        hi = {std::max(hi.x, p[0]), std::max(hi.y, p[1]), std::max(hi.z, p[2])};
+    }
+    if (count == 0)
+        lo = hi = {};
+    for (int k = 0; k < 8; ++k)
+        box_[k] = {(k & 1) ? hi.x : lo.x, (k & 2) ? hi.y : lo.y, (k & 4) ? hi.z : lo.z};
+}
+
+std::shared_ptr<IModel> Model::clone() const
+{
+    auto copy = std::make_shared<Model>(vertices_, indices_);
+    copy->parts_ = parts_;
+    copy->box_ = box_;
+    return copy;
+}
+
+// ---------------------------------------------------------------------------------------
+// Actor and World
+
+Matrix Actor::getWorldMatrix() const { return worldMatrix(position_, rotation_, scale_); }
+
+std::shared_ptr<IActor> World::createActor(const std::shared_ptr<IModel>& model)
+{
+    if (!model)
+        return nullptr;
+    auto copy = model->clone();
+    if (!copy)
+        return nullptr;
+    auto actor = std::make_shared<Actor>(std::move(copy));
+    actors_.push_back(actor);
+    return actor;
+}
+
+std::vector<std::shared_ptr<IActor>> World::getActors()
+{
+    std::vector<std::shared_ptr<IActor>> live;
+    live.reserve(actors_.size());
+    std::size_t kept = 0;
+    for (auto& weak : actors_) {
+        auto actor = weak.lock();
+        if (!actor || actor->isReleased())
+            continue;
+        actors_[kept++] = weak;
+        live.push_back(std::move(actor));
+    }
+    actors_.resize(kept);
+    // Stable, so actors of equal priority keep the order they were made in.
+    std::stable_sort(live.begin(), live.end(),
+                     [](const auto& a, const auto& b) { return a->getPriority() < b->getPriority(); });
+    // Keep the list itself in drawing order, so the next sort has little to do.
+    for (std::size_t k = 0; k < live.size(); ++k)
+        actors_[k] = live[k];
+    return live;
+}
+
+// ---------------------------------------------------------------------------------------
+// Renderer3d
+
+bool Renderer3d::clear(Color color)
+{
+    engine_->setTarget(target_);
+    return engine_->clear(color);
+}
+
+bool Renderer3d::clearDepth(float z)
+{
+    engine_->setTarget(target_);
+    return engine_->clearDepth(z);
+}
+
+IShader* Renderer3d::shaderFor(IEffect3d& effect)
+{
+    const unsigned type = effect.getType();
+    auto it = shaders_.find(type);
+    if (it == shaders_.end())
+        it = shaders_.emplace(type, effect.createShader(*engine_)).first;  // a failure is kept too
+    return it->second.get();
+}
+
+bool Renderer3d::drawPrimitive(const std::shared_ptr<IVertexBuffer>& vertices,
+                               const std::shared_ptr<IIndexBuffer>& indices, const ModelPart& part,
+                               const Matrix& world, const Matrix& view, const Matrix& projection)
+{
+    if (!vertices || !indices || part.count == 0)
+        return false;
+    IEffect3d& effect = part.effect ? *part.effect : *getBasicEffect3d();
+    IShader* shader = shaderFor(effect);
+    if (shader == nullptr)
+        return false;
+    engine_->setTarget(target_);
+    engine_->setVertexBuffer(vertices);
+    engine_->setIndexBuffer(indices);
+    DrawRecord3d record{world, view, projection, part.diffuse, part.textures[0]};
+    effect.apply(*shader, record);
+    shader->begin();
+    const bool drawn = engine_->drawIndexed(part.primitive, part.count, part.start);
+    shader->end();
+    ++draws_;
+    return drawn;
+}
+
+bool Renderer3d::drawModel(const IModel& model, const Matrix& world, const Matrix& view, const Matrix& projection)
+{
+    auto vertices = model.getVertexBuffer();
+    auto indices = model.getIndexBuffer();
+    if (!vertices || !indices || vertices->getCount() == 0)
+        return false;
+    engine_->setTarget(target_);
+    engine_->setVertexBuffer(vertices);
+    engine_->setIndexBuffer(indices);
+    ModelPart part;
+    for (std::uint32_t k = 0; k < model.getPartCount(); ++k)
+        if (model.getPart(k, part))
+            drawPrimitive(vertices, indices, part, world, view, projection);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawing worlds
+
+bool isInView(const IActor& actor, const Matrix& worldViewProjection)
+{
+    // In clip space the view volume is -w <= x <= w, -w <= y <= w, 0 <= z <= w. A box is
+    // outside only when all eight corners lie beyond one and the same of those six planes;
+    // a box with a corner inside is always drawn, and so is a box that spans the view while
+    // every corner is outside it (a floor or wall bigger than the screen).
+    unsigned outside = 0x3F;
+    for (const Vector3& c : actor.getBounds()) {
+        const Vector4 p = transform({c.x, c.y, c.z, 1.0f}, worldViewProjection);
+        unsigned planes = 0;
+        if (p.x < -p.w) planes |= 1;
+        if (p.x > p.w) planes |= 2;
+        if (p.y < -p.w) planes |= 4;
+        if (p.y > p.w) planes |= 8;
+        if (p.z < 0) planes |= 16;
+        if (p.z > p.w) planes |= 32;
+        outside &= planes;
+        if (outside == 0)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+struct RendererSlot {
+    std::weak_ptr<ITarget> target;
+    std::weak_ptr<IEngine> engine;
+    std::unique_ptr<Renderer3d> renderer;
+};
+
+std::map<const ITarget*, RendererSlot>& renderers()
+{
+    static std::map<const ITarget*, RendererSlot> slots;
+    return slots;
+}
+
+}  // namespace
+
+Renderer3d& rendererFor(const std::shared_ptr<IEngine>& engine, const std::shared_ptr<ITarget>& target)
+{
+    auto& slots = renderers();
+    // Renderers of targets that are gone go with them.
+    for (auto it = slots.begin(); it != slots.end();)
+        it = it->second.target.expired() || it->second.engine.expired() ? slots.erase(it) : std::next(it);
+    RendererSlot& slot = slots[target.get()];
+    if (!slot.renderer || slot.engine.lock() != engine) {
+        slot.target = target;
+        slot.engine = engine;
+        slot.renderer = std::make_unique<Renderer3d>(engine, target);
+    }
+    return *slot.renderer;
+}
+
+bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection)
+{
+    if (!canvas.isDrawing())
+        return false;
+    auto context = getContext();
+    auto engine = context ? context->getEngine() : nullptr;
+    auto target = canvas.getTarget();
+    if (!engine || !target)
+        return false;
+    canvas.flush();
+    Renderer3d& renderer = rendererFor(engine, target);
+    renderer.clearDepth(1.0f);
+    const Matrix viewProjection = multiply(view, projection);
+    for (const auto& actor : world.getActors()) {
+        if (!actor->isVisible())
+            continue;
+        const Matrix w = actor->getWorldMatrix();
+        if (actor->isClipping() && !isInView(*actor, multiply(w, viewProjection)))
+            continue;
+        renderer.drawModel(*actor->getModel(), w, view, projection);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Building models
+
+std::shared_ptr<IModel> createModel(const IModelData& data, std::u16string_view directory)
+{
+    auto context = getContext();
+    if (!context || !getScreenCanvas() || !context->getEngine())
+        return nullptr;
+    IEngine& engine = *context->getEngine();
+    auto vertices = engine.createVertexBuffer(5, Storage::Device);
+    auto indices = engine.createIndexBuffer(IndexFormat::Index16, Storage::Device);
+    if (!vertices || !indices)
+        return nullptr;
+    const auto& source = data.getVertices();
+    if (source.size() > ModelLoader::kMaxVertices)
+        return nullptr;
+    if (!source.empty() &&
+        !vertices->append(source.data(), static_cast<std::uint32_t>(source.size() * sizeof(ModelVertex))))
+        return nullptr;
+    auto model = std::make_shared<Model>(vertices, indices);
+    std::u16string folder(directory);
+    if (!folder.empty() && folder.back() != u'/' && folder.back() != u'\\')
+        folder += u'/';
+    std::vector<std::uint16_t> list;
+    const auto& materials = data.getMaterials();
+    for (std::uint32_t m = 0; m < materials.size(); ++m) {
+        list.clear();
+        for (const ModelFace& f : data.getFaces()) {
+            if (f.material != m)
+                continue;
+            // Faces naming vertices the model does not have are left out.
+            if (f.index[0] >= source.size() || f.index[1] >= source.size() || f.index[2] >= source.size())
+                continue;
+            list.insert(list.end(), f.index, f.index + 3);
+        }
+        ModelPart part;
+        part.start = indices->getCount();
+        part.count = static_cast<std::uint32_t>(list.size() / 3);
+        if (!list.empty())
+            indices->append(list.data(), static_cast<std::uint32_t>(list.size() * sizeof(std::uint16_t)));
+        const ModelMaterial& mat = materials[m];
+        part.diffuse = mat.diffuse;
+        part.ambient = mat.ambient;
+        part.specular = mat.specular;
+        part.emissive = mat.emissive;
+        part.power = mat.power;
+        for (std::size_t s = 0; s < 4; ++s)
+            if (!mat.textures[s].empty())
+                part.textures[s] = loadTexture(folder + mat.textures[s]);
+        model->addPart(part);
+    }
+    // The box around the geometry, so that clipping works without further set-up.
+    model->computeBounds();
+    return model;
+}
+
+std::shared_ptr<IModelData> ModelLoader::load(const std::shared_ptr<IFileData>& data)
+{
+    if (!data)
+        return nullptr;
+    std::vector<std::uint8_t> bytes(data->getSize());
+    std::uint32_t done = 0;
+    while (done < bytes.size()) {
+        const std::uint32_t n = data->read(bytes.data() + done, done, static_cast<std::uint32_t>(bytes.size()) - done);
+        if (n == 0)
+            return nullptr;
+        done += n;
+    }
+    return parse(bytes.data(), bytes.size());
+}
+
+std::shared_ptr<IModel> loadModel(std::u16string_view path)
+{
+    auto context = getContext();
+    if (!context)
+        return nullptr;
+    auto fileLoader = context->getFileLoader();
+    auto modelLoader = context->getModelLoader();
+    if (!fileLoader || !modelLoader)
+        return nullptr;
+    auto file = fileLoader->load(path);
+    if (!file)
+        return nullptr;
+    auto data = modelLoader->load(file);
+    if (!data)
+        return nullptr;
+    const auto slash = path.find_last_of(u"/\\");
+    const std::u16string_view directory = slash == std::u16string_view::npos ? std::u16string_view{} : path.substr(0, slash);
+    return createModel(*data, directory);
+}
+
+}  // namespace QlGraphics

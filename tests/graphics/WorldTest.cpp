@@ -1,0 +1,387 @@
+// Models, actors and worlds, and worlds rendered onto a canvas and read back: lighting,
+// culling, depth, fog, clipping and models loaded through the file manager.
+#include "graphics/Context.h"
+#include "graphics/GraphicsFileLoader.h"
+#include "graphics/world/Model.h"
+#include "graphics/world/Transform.h"
+
+#include "GlFixture.h"
+#include "MemoryFiles.h"
+
+#include <numbers>
+
+using namespace QlGraphics;
+using namespace QlTest;
+
+namespace {
+
+constexpr float kPi = std::numbers::pi_v<float>;
+
+// ---------------------------------------------------------------------------------------
+// Worlds and models without drawing
+
+std::shared_ptr<Model> bareModel(int parts)
+{
+    auto m = std::make_shared<Model>(nullptr, nullptr);
+    for (int k = 0; k < parts; ++k) {
+        ModelPart p;
+        p.diffuse = 0xFF000000u | static_cast<Color>(k);
+        p.count = 1;
+        m->addPart(p);
+    }
+    return m;
+}
+
+TEST(World, DrawsLowerPrioritiesFirstAndDropsReleasedActors)
+{
+    World world;
+    auto model = bareModel(1);
+    auto a = world.createActor(model);
+    auto b = world.createActor(model);
+    auto c = world.createActor(model);
+    a->setPriority(5);
+    b->setPriority(-1);
+    c->setPriority(2);
+    auto order = world.getActors();
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_EQ(order[0], b);
+    EXPECT_EQ(order[1], c);
+    EXPECT_EQ(order[2], a);
+
+    c->release();
+    EXPECT_TRUE(c->isReleased());
+    order = world.getActors();  // c is still held here, yet gone from the world
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_EQ(order[0], b);
+    EXPECT_EQ(order[1], a);
+
+    order.clear();
+    b.reset();  // the world never keeps an actor alive
+    order = world.getActors();
+    ASSERT_EQ(order.size(), 1u);
+    EXPECT_EQ(order[0], a);
+    EXPECT_FALSE(world.createActor(nullptr));
+}
+
+TEST(World, ActorsHaveTheirOwnMaterialsOverSharedGeometry)
+{
+    World world;
+    auto model = bareModel(2);
+    auto actor = world.createActor(model);
+    ASSERT_TRUE(actor);
+    EXPECT_NE(actor->getModel(), model);
+    EXPECT_EQ(actor->getModel()->getVertexBuffer(), model->getVertexBuffer());
+    ASSERT_TRUE(actor->setDiffuse(1, 0xFF123456u));
+    Color c = 0;
+    ASSERT_TRUE(model->getDiffuse(1, c));
+    EXPECT_EQ(c, 0xFF000001u);  // the model itself is untouched
+    ASSERT_TRUE(actor->getDiffuse(1, c));
+    EXPECT_EQ(c, 0xFF123456u);
+    EXPECT_FALSE(actor->setDiffuse(2, 0));
+    float power = -1;
+    EXPECT_FALSE(actor->getPower(7, power));
+    EXPECT_EQ(power, -1.0f);
+    EXPECT_FALSE(actor->setTexture(0, 4, nullptr));
+    auto fog = createFogEffect3d(0xFFFFFFFFu, 1, 2);
+    EXPECT_TRUE(actor->setEffect(0, fog));
+    EXPECT_EQ(actor->getEffect(0), fog);
+    EXPECT_EQ(model->getEffect(0), nullptr);
+    EXPECT_EQ(actor->getPartCount(), 2u);
+}
+
+TEST(World, ActorDefaults)
+{
+    Actor actor(bareModel(0));
+    EXPECT_FALSE(actor.isReleased());
+    EXPECT_TRUE(actor.isVisible());
+    EXPECT_TRUE(actor.isClipping());
+    EXPECT_EQ(actor.getPriority(), 0);
+    EXPECT_EQ(actor.getScale().x, 1.0f);
+    EXPECT_EQ(actor.getScale().z, 1.0f);
+    EXPECT_EQ(actor.getPosition().y, 0.0f);
+    actor.setRotation(0, kPi / 2, 0);
+    actor.setScale(2, 1, 1);
+    const Matrix m = actor.getWorldMatrix();
+    const Vector4 p = transform({0, 0, 1, 1}, m);  // stretched along world x after turning
+    EXPECT_NEAR(p.x, 2.0f, 1e-5f);
+}
+
+TEST(World, ClippingSkipsBoxesOutsideTheView)
+{
+    auto model = bareModel(1);
+    BoundingBox box;
+    for (int k = 0; k < 8; ++k)
+        box[k] = {(k & 1) ? 1.0f : -1.0f, (k & 2) ? 1.0f : -1.0f, (k & 4) ? 1.0f : -1.0f};
+    model->setBoundingBox(box);
+    Actor actor(model);
+    const Matrix vp = multiply(lookAt({0, 0, -10}, {0, 0, 0}, {0, 1, 0}), perspective(kPi / 2, 1, 1, 100));
+    EXPECT_TRUE(isInView(actor, multiply(actor.getWorldMatrix(), vp)));
+    actor.setPosition(0, 0, -20);  // behind the camera
+    EXPECT_FALSE(isInView(actor, multiply(actor.getWorldMatrix(), vp)));
+    actor.setPosition(10.5f, 0, 0);  // at depth 10 the view reaches x = 10: one corner inside
+    EXPECT_TRUE(isInView(actor, multiply(actor.getWorldMatrix(), vp)));
+    actor.setPosition(12.5f, 0, 0);
+    EXPECT_FALSE(isInView(actor, multiply(actor.getWorldMatrix(), vp)));
+    actor.setPosition(0, 0, 95);  // beyond the far plane
+    EXPECT_FALSE(isInView(actor, multiply(actor.getWorldMatrix(), vp)));
+    // Bigger than the view: every corner outside, yet it covers the screen.
+    actor.setPosition(0, 0, 0);
+    actor.setScale(30, 30, 1);
+    EXPECT_TRUE(isInView(actor, multiply(actor.getWorldMatrix(), vp)));
+    actor.setPosition(0, 100, 0);
+    EXPECT_FALSE(isInView(actor, multiply(actor.getWorldMatrix(), vp)));
+}
+
+// ---------------------------------------------------------------------------------------
+// Rendering
+
+const char* kCube = R"(Metasequoia Document
+Format Text Ver 1.0
+Material 2 {
+	"white" col(1.000 1.000 1.000 1.000) dif(1.000)
+	"red" col(1.000 0.000 0.000 1.000) dif(1.000)
+}
+Object "cube" {
+	vertex 8 {
+		-1.0000 -1.0000 -1.0000
+		-1.0000 1.0000 -1.0000
+		1.0000 1.0000 -1.0000
+		1.0000 -1.0000 -1.0000
+		-1.0000 -1.0000 1.0000
+		-1.0000 1.0000 1.0000
+		1.0000 1.0000 1.0000
+		1.0000 -1.0000 1.0000
+	}
+	face 6 {
+		4 V(0 1 2 3) M(0)
+		4 V(7 6 5 4) M(0)
+		4 V(4 5 1 0) M(0)
+		4 V(3 2 6 7) M(0)
+		4 V(1 5 6 2) M(0)
+		4 V(4 0 3 7) M(1)
+	}
+}
+)";
+
+// A square facing -z: clockwise as seen from the camera at -z.
+const char* kSquare = R"(Metasequoia Document
+Material 1 {
+	"m" col(1.000 1.000 1.000 1.000) dif(1.000) tex("check.bmp")
+}
+Object "square" {
+	vertex 4 {
+		-0.5000 -0.5000 0.0000
+		-0.5000 0.5000 0.0000
+		0.5000 0.5000 0.0000
+		0.5000 -0.5000 0.0000
+	}
+	face 1 {
+		4 V(0 1 2 3) M(0) UV(0.00000 1.00000 0.00000 0.00000 1.00000 0.00000 1.00000 1.00000)
+	}
+}
+)";
+
+// A 2 x 2 24-bit bottom-up BMP: top row red, green; bottom row blue, white.
+std::vector<std::uint8_t> checkBmp()
+{
+    std::vector<std::uint8_t> b = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,
+                                   1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const std::uint8_t rows[2][8] = {{255, 0, 0, 255, 255, 255, 0, 0},   // bottom: blue, white
+                                     {0, 0, 255, 0, 255, 0, 0, 0}};     // top: red, green
+    for (const auto& r : rows)
+        b.insert(b.end(), r, r + 8);
+    return b;
+}
+
+std::shared_ptr<ModelData> parseText(const char* text)
+{
+    return ModelLoader::parse(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
+}
+
+constexpr Color kClear = 0xFF203040u;
+// Half-Lambert factors of the fixed light: faces towards it 0.5 + 0.5 / sqrt(3), away 0.5.
+constexpr int kLit = 201;
+constexpr int kShaded = 127;
+
+struct WorldRender : GlFixture {
+    std::shared_ptr<Context> context;
+    std::shared_ptr<ICanvas> canvas;
+    std::shared_ptr<MemoryFiles> files = std::make_shared<MemoryFiles>();
+
+    void SetUp() override
+    {
+        GlFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        context = Context::create(engine);
+        ASSERT_TRUE(context);
+        context->setFileLoader(std::make_shared<Quillorane::GraphicsFileLoader>(files));
+        context->setImageLoader(std::make_shared<ImageLoader>());
+        context->setModelLoader(std::make_shared<ModelLoader>());
+        setContext(context);
+        setScreenCanvas(createCanvas(engine, 64, 48));
+        canvas = createCanvas(engine, 64, 64);
+        ASSERT_TRUE(canvas);
+    }
+    void TearDown() override
+    {
+        setScreenCanvas(nullptr);
+        setContext(nullptr);
+    }
+
+    std::vector<Color> render(IWorld& world, const Matrix& view, const Matrix& projection)
+    {
+        canvas->clear(kClear);
+        EXPECT_TRUE(canvas->begin());
+        EXPECT_TRUE(drawWorld(*canvas, world, view, projection));
+        EXPECT_TRUE(canvas->end());
+        return readCanvas(*canvas);
+    }
+    static Color at(const std::vector<Color>& px, int x, int y) { return px[static_cast<std::size_t>(y) * 64 + x]; }
+    static Color gray(int v) { return 0xFF000000u | static_cast<Color>(v) * 0x010101u; }
+};
+
+const Matrix kProjection = perspective(kPi / 2, 1.0f, 1.0f, 1000.0f);
+
+TEST_F(WorldRender, LightsFacesByTheirWorldNormals)
+{
+    auto model = createModel(*parseText(kCube), u"");
+    ASSERT_TRUE(model);
+    World world;
+    auto actor = world.createActor(model);
+    // From the -x, -z side: the -x face (away from the light) on the left, the -z face
+    // (towards it) on the right.
+    const auto px = render(world, lookAt({-4, 0, -4}, {0, 0, 0}, {0, 1, 0}), kProjection);
+    EXPECT_TRUE(near(at(px, 27, 32), gray(kShaded), 2));
+    EXPECT_TRUE(near(at(px, 36, 32), gray(kLit), 2));
+    EXPECT_EQ(at(px, 1, 1), kClear);
+
+    // The bottom face is the red part; seen from below it is lit as a face away from the light.
+    const auto below = render(world, lookAt({0, -5, 0.01f}, {0, 0, 0}, {0, 0, 1}), kProjection);
+    EXPECT_TRUE(near(at(below, 32, 32), 0xFF7F0000u, 2));
+
+    // Rotating the actor turns its normals: the -z face turned to face +x is now lit from
+    // the side the light comes from, the face turned towards the camera is the old +x face.
+    actor->setRotation(0, kPi / 2, 0);
+    const auto turned = render(world, lookAt({0, 0, -5}, {0, 0, 0}, {0, 1, 0}), kProjection);
+    // World normal of the visible face is (0,0,-1) again: lit.
+    EXPECT_TRUE(near(at(turned, 32, 32), gray(kLit), 2));
+}
+
+TEST_F(WorldRender, CullsFacesSeenFromBehind)
+{
+    auto data = parseText(kSquare);
+    data->materials[0].textures[0].clear();
+    auto model = createModel(*data, u"");
+    World world;
+    auto actor = world.createActor(model);
+    actor->setScale(4, 4, 1);
+    const Matrix view = lookAt({0, 0, -3}, {0, 0, 0}, {0, 1, 0});
+    EXPECT_TRUE(near(at(render(world, view, kProjection), 32, 32), gray(kLit), 2));
+    actor->setRotation(0, kPi, 0);  // now its back faces the camera
+    EXPECT_EQ(at(render(world, view, kProjection), 32, 32), kClear);
+}
+
+TEST_F(WorldRender, NearerSurfacesHideFartherOnesWhateverTheOrder)
+{
+    auto data = parseText(kSquare);
+    data->materials[0].textures[0].clear();
+    auto model = createModel(*data, u"");
+    World world;
+    auto nearSquare = world.createActor(model);
+    auto farSquare = world.createActor(model);
+    nearSquare->setDiffuse(0, 0xFFFF0000u);
+    farSquare->setDiffuse(0, 0xFF00FF00u);
+    nearSquare->setScale(2, 2, 1);
+    farSquare->setScale(16, 16, 1);
+    farSquare->setPosition(0, 0, 3);
+    const Matrix view = lookAt({0, 0, -3}, {0, 0, 0}, {0, 1, 0});
+    for (int order : {-1, 1}) {
+        nearSquare->setPriority(order);  // drawn before, then after, the far square
+        const auto px = render(world, view, kProjection);
+        EXPECT_TRUE(near(at(px, 32, 32), 0xFF000000u | kLit << 16, 2)) << order;
+        EXPECT_TRUE(near(at(px, 4, 32), 0xFF000000u | kLit << 8, 2)) << order;
+    }
+}
+
+TEST_F(WorldRender, FogFadesBetweenNearAndFar)
+{
+    auto data = parseText(kSquare);
+    data->materials[0].textures[0].clear();
+    auto model = createModel(*data, u"");
+    World world;
+    auto square = world.createActor(model);
+    square->setEffect(0, createFogEffect3d(0xFF0000FFu, 40.0f, 100.0f));
+    const Matrix view = lookAt({0, 0, 0}, {0, 0, 1}, {0, 1, 0});
+    const struct {
+        float depth;
+        Color expected;
+    } cases[] = {
+        {20.0f, gray(kLit)},
+        {40.0f, gray(kLit)},
+        {70.0f, 0xFF000000u | (kLit / 2) << 16 | (kLit / 2) << 8 | (kLit + 255) / 2},
+        {100.0f, 0xFF0000FFu},
+        {300.0f, 0xFF0000FFu},
+    };
+    for (const auto& c : cases) {
+        square->setPosition(0, 0, c.depth);
+        square->setScale(c.depth, c.depth, 1);
+        EXPECT_TRUE(near(at(render(world, view, kProjection), 32, 32), c.expected, 2)) << c.depth;
+    }
+}
+
+TEST_F(WorldRender, ClippedActorsAreNotDrawn)
+{
+    auto model = createModel(*parseText(kCube), u"");
+    World world;
+    auto actor = world.createActor(model);
+    actor->setPosition(0, 0, -20);  // behind the camera
+    const Matrix view = lookAt({0, 0, -5}, {0, 0, 0}, {0, 1, 0});
+    Renderer3d& renderer = rendererFor(engine, canvas->getTarget());
+    const auto before = renderer.drawCount();
+    render(world, view, kProjection);
+    EXPECT_EQ(renderer.drawCount(), before);
+    actor->setClipping(false);
+    render(world, view, kProjection);
+    EXPECT_EQ(renderer.drawCount(), before + 2);  // one draw per part
+    actor->setVisible(false);
+    render(world, view, kProjection);
+    EXPECT_EQ(renderer.drawCount(), before + 2);
+}
+
+TEST_F(WorldRender, DrawWorldNeedsADrawingCanvas)
+{
+    World world;
+    EXPECT_FALSE(drawWorld(*canvas, world, Matrix{}, Matrix{}));
+}
+
+TEST_F(WorldRender, LoadsModelsAndTexturesThroughTheFileManager)
+{
+    files->files[u"models/square.mqo"] = std::vector<std::uint8_t>(kSquare, kSquare + std::strlen(kSquare));
+    files->files[u"models/check.bmp"] = checkBmp();
+    auto model = loadModel(u"models/square.mqo");
+    ASSERT_TRUE(model);
+    ASSERT_EQ(model->getPartCount(), 1u);
+    ASSERT_TRUE(model->getTexture(0, 0));
+    EXPECT_EQ(model->getBoundingBox()[0].x, -0.5f);
+    EXPECT_EQ(model->getBoundingBox()[7].y, 0.5f);
+    World world;
+    auto square = world.createActor(model);
+    square->setScale(4, 4, 1);
+    const auto px = render(world, lookAt({0, 0, -2}, {0, 0, 0}, {0, 1, 0}), kProjection);
+    // UV (0,0) is the texture's top-left texel, placed at the square's top-left corner
+    // (linear filtering mixes in a little of the neighbouring texels).
+    EXPECT_TRUE(near(at(px, 16, 16), 0xFF000000u | kLit << 16, 8));
+    EXPECT_TRUE(near(at(px, 47, 16), 0xFF000000u | kLit << 8, 8));
+    EXPECT_TRUE(near(at(px, 16, 47), 0xFF000000u | kLit, 8));
+    EXPECT_TRUE(near(at(px, 47, 47), gray(kLit), 8));
+
+    // A missing texture leaves the stage empty; a missing model gives nothing.
+    files->files.erase(u"models/check.bmp");
+    auto plain = loadModel(u"models/square.mqo");
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain->getTexture(0, 0));
+    EXPECT_FALSE(loadModel(u"models/none.mqo"));
+}
+
+}  // namespace

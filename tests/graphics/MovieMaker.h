@@ -58,7 +58,8 @@ inline bool makeMovie(const std::string& path, const MovieSpec& spec)
     SwsContext* sws = nullptr;
     AVStream* vs = nullptr;
     AVStream* as = nullptr;
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(spec.width) * spec.height * 3);
+    // Slack after the last row: the scaler reads whole vectors.
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(spec.width) * spec.height * 3 + 64);
     const auto drain = [&](AVCodecContext* enc, AVStream* st) {
         while (avcodec_receive_packet(enc, pkt) >= 0) {
             av_packet_rescale_ts(pkt, enc->time_base, st->time_base);

@@ -334,8 +334,11 @@ bool VideoData::openStreams()
     packet_ = av_packet_alloc();
     scratch_ = av_frame_alloc();
     const std::size_t bytes = static_cast<std::size_t>(width_) * height_ * 3;
-    front_.assign(bytes, 0);
-    back_.assign(bytes, 0);
+    front_.assign(bytes + 64, 0);  // slack for the scaler's last row
+    back_.assign(bytes + 64, 0);
+    const std::size_t paddedRow = (static_cast<std::size_t>(width_) * 3 + 63) & ~std::size_t{63};
+    if (paddedRow != static_cast<std::size_t>(width_) * 3)
+        padded_.assign(paddedRow * height_ + 64, 0);
     frame_.assign(bytes, 0);
     return packet_ != nullptr && scratch_ != nullptr;
 }
@@ -529,9 +532,18 @@ void VideoData::publish(AVFrame* frame)
                                 height_, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (sws_ == nullptr)
         return;
-    std::uint8_t* dst[4] = {back_.data(), nullptr, nullptr, nullptr};
-    int stride[4] = {static_cast<int>(width_) * 3, 0, 0, 0};
+    // The scaler may write a little past the end of rows whose length is not a multiple of
+    // its vector width, so such frames go through a padded buffer.
+    const int rowBytes = static_cast<int>(width_) * 3;
+    const int padded = (rowBytes + 63) & ~63;
+    std::uint8_t* target = padded == rowBytes ? back_.data() : padded_.data();
+    std::uint8_t* dst[4] = {target, nullptr, nullptr, nullptr};
+    int stride[4] = {padded, 0, 0, 0};
     sws_scale(sws_, frame->data, frame->linesize, 0, frame->height, dst, stride);
+    if (padded != rowBytes)
+        for (int y = 0; y < height_; ++y)
+            std::memcpy(back_.data() + static_cast<std::size_t>(y) * rowBytes,
+                        padded_.data() + static_cast<std::size_t>(y) * padded, static_cast<std::size_t>(rowBytes));
     std::lock_guard lock(frameMutex_);
     front_.swap(back_);
     ++serial_;

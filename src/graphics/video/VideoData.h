@@ -229,7 +229,7 @@ private:
 
     // The newest converted frame, swapped in under frameMutex_.
     mutable std::mutex frameMutex_;
-    std::vector<std::uint8_t> front_, back_;
+    std::vector<std::uint8_t> front_, back_, padded_;
     std::uint64_t serial_ = 0;
 
     std::thread thread_;

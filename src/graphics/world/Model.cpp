@@ -156,16 +156,23 @@ bool Renderer3d::drawPrimitive(const std::shared_ptr<IVertexBuffer>& vertices,
                                const std::shared_ptr<IIndexBuffer>& indices, const ModelPart& part,
                                const Matrix& world, const Matrix& view, const Matrix& projection)
 {
-    if (!vertices || !indices || part.count == 0)
+    if (!vertices || !indices)
+        return false;
+    engine_->setTarget(target_);
+    engine_->setVertexBuffer(vertices);
+    engine_->setIndexBuffer(indices);
+    return drawPart(part, world, view, projection);
+}
+
+bool Renderer3d::drawPart(const ModelPart& part, const Matrix& world, const Matrix& view, const Matrix& projection)
+{
+    if (part.count == 0)
         return false;
     IEffect3d& effect = part.effect ? *part.effect : *getBasicEffect3d();
     IShader* shader = shaderFor(effect);
     if (shader == nullptr)
         return false;
-    engine_->setTarget(target_);
-    engine_->setVertexBuffer(vertices);
-    engine_->setIndexBuffer(indices);
-    DrawRecord3d record{world, view, projection, part.diffuse, part.textures[0]};
+    const DrawRecord3d record{world, view, projection, part.diffuse, part.textures[0]};
     effect.apply(*shader, record);
     shader->begin();
     const bool drawn = engine_->drawIndexed(part.primitive, part.count, part.start);
@@ -183,10 +190,10 @@ bool Renderer3d::drawModel(const IModel& model, const Matrix& world, const Matri
     engine_->setTarget(target_);
     engine_->setVertexBuffer(vertices);
     engine_->setIndexBuffer(indices);
-    ModelPart part;
-    for (std::uint32_t k = 0; k < model.getPartCount(); ++k)
-        if (model.getPart(k, part))
-            drawPrimitive(vertices, indices, part, world, view, projection);
+    const std::uint32_t parts = model.getPartCount();
+    for (std::uint32_t k = 0; k < parts; ++k)
+        if (model.getPart(k, scratch_))
+            drawPart(scratch_, world, view, projection);
     return true;
 }
 
@@ -249,15 +256,19 @@ Renderer3d& rendererFor(const std::shared_ptr<IEngine>& engine, const std::share
 
 bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection)
 {
-    if (!canvas.isDrawing())
-        return false;
     auto context = getContext();
     auto engine = context ? context->getEngine() : nullptr;
     auto target = canvas.getTarget();
     if (!engine || !target)
         return false;
+    return drawWorld(canvas, world, view, projection, rendererFor(engine, target));
+}
+
+bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection, Renderer3d& renderer)
+{
+    if (!canvas.isDrawing())
+        return false;
     canvas.flush();
-    Renderer3d& renderer = rendererFor(engine, target);
     renderer.clearDepth(1.0f);
     const Matrix viewProjection = multiply(view, projection);
     for (const auto& actor : world.getActors()) {

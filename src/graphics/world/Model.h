@@ -262,11 +262,13 @@ public:
 
 private:
     IShader* shaderFor(IEffect3d& effect);
+    bool drawPart(const ModelPart& part, const Matrix& world, const Matrix& view, const Matrix& projection);
 
     std::shared_ptr<IEngine> engine_;
     std::shared_ptr<ITarget> target_;
     std::map<unsigned, std::shared_ptr<IShader>> shaders_;
     std::uint64_t draws_ = 0;
+    ModelPart scratch_;
 };
 
 // False when the actor's box, moved by its world matrix and seen through view and
@@ -278,6 +280,8 @@ bool isInView(const IActor& actor, const Matrix& worldViewProjection);
 // lie outside the view. False when the canvas is not drawing. Each canvas's target gets its
 // own renderer.
 bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection);
+// The same through a given renderer (which must draw onto the canvas's target).
+bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection, Renderer3d& renderer);
 // The renderer drawWorld uses for a target (made on first use).
 Renderer3d& rendererFor(const std::shared_ptr<IEngine>& engine, const std::shared_ptr<ITarget>& target);
 

@@ -3,6 +3,7 @@
 // manager.
 #include "graphics/GraphicsFileLoader.h"
 #include "graphics/video/Video.h"
+#include "sound/mixer/Engine.h"
 
 #include "MemoryFiles.h"
 #include "MovieMaker.h"
@@ -254,6 +255,36 @@ TEST_F(VideoTest, SoundFollowsTheClockThroughSeeks)
     EXPECT_EQ(pauses.load(), 1);
     video->stop();
     EXPECT_EQ(pauses.load(), 2);
+}
+
+float peak(const std::vector<float>& samples)
+{
+    float p = 0;
+    for (float v : samples)
+        p = std::max(p, std::fabs(v));
+    return p;
+}
+
+TEST_F(VideoTest, SoundPlaysOnTheMixerAtTheVideosVolume)
+{
+    auto mixer = QlSound::Mixer::Engine::create(QlSound::Mixer::Engine::Output::Manual, 22050);
+    ASSERT_TRUE(mixer);
+    auto output = createMovieAudioOutput(mixer, video->getAudio());
+    ASSERT_TRUE(output);
+    video->setAudioOutput(std::move(output));
+    std::vector<float> out(2 * 1024);
+    mixer->mix(out.data(), 1024);
+    EXPECT_EQ(peak(out), 0.0f);  // nothing plays before play
+    video->play();
+    ASSERT_TRUE(waitUntil([&] { return video->getAudio()->buffered() >= 4096; }));
+    mixer->mix(out.data(), 1024);
+    EXPECT_NEAR(peak(out), 12000.0f / 32768.0f, 0.02f);
+    video->setVolume(0.5f);  // -50 dB
+    mixer->mix(out.data(), 1024);
+    EXPECT_NEAR(peak(out), 12000.0f / 32768.0f * 0.0031623f, 0.0002f);
+    video->pause();
+    mixer->mix(out.data(), 1024);
+    EXPECT_EQ(peak(out), 0.0f);
 }
 
 TEST_F(VideoTest, SoundIsSilenceWhileNothingIsDecoded)

@@ -337,22 +337,44 @@ TEST_F(WorldRender, ClippedActorsAreNotDrawn)
     auto actor = world.createActor(model);
     actor->setPosition(0, 0, -20);  // behind the camera
     const Matrix view = lookAt({0, 0, -5}, {0, 0, 0}, {0, 1, 0});
-    Renderer3d& renderer = rendererFor(engine, canvas->getTarget());
-    const auto before = renderer.drawCount();
+    auto renderer = rendererCacheFor(engine, canvas->getTarget());
+    const auto before = renderer->draws;
     render(world, view, kProjection);
-    EXPECT_EQ(renderer.drawCount(), before);
+    EXPECT_EQ(renderer->draws, before);
     actor->setClipping(false);
     render(world, view, kProjection);
-    EXPECT_EQ(renderer.drawCount(), before + 2);  // one draw per part
+    EXPECT_EQ(renderer->draws, before + 2);  // one draw per part
     actor->setVisible(false);
     render(world, view, kProjection);
-    EXPECT_EQ(renderer.drawCount(), before + 2);
+    EXPECT_EQ(renderer->draws, before + 2);
 }
 
 TEST_F(WorldRender, DrawWorldNeedsADrawingCanvas)
 {
     World world;
     EXPECT_FALSE(drawWorld(*canvas, world, Matrix{}, Matrix{}));
+}
+
+TEST_F(WorldRender, EachCanvasKeepsItsOwnProgramsAndNothingKeepsTheCanvas)
+{
+    auto model = createModel(*parseText(kCube), u"");
+    World world;
+    auto actor = world.createActor(model);
+    const Matrix view = lookAt({0, 0, -5}, {0, 0, 0}, {0, 1, 0});
+    render(world, view, kProjection);
+    auto other = createCanvas(engine, 16, 16);
+    other->begin();
+    drawWorld(*other, world, view, kProjection);
+    other->end();
+    auto first = rendererCacheFor(engine, canvas->getTarget());
+    auto second = rendererCacheFor(engine, other->getTarget());
+    EXPECT_NE(first, second);
+    ASSERT_EQ(second->shaders.size(), 1u);
+    EXPECT_NE(first->shaders.at(0), second->shaders.at(0));
+    std::weak_ptr<ITarget> target = other->getTarget();
+    other.reset();
+    engine->setTarget(nullptr);  // the engine holds the target it last drew on
+    EXPECT_TRUE(target.expired());
 }
 
 TEST_F(WorldRender, LoadsModelsAndTexturesThroughTheFileManager)

@@ -145,10 +145,11 @@ bool Renderer3d::clearDepth(float z)
 
 IShader* Renderer3d::shaderFor(IEffect3d& effect)
 {
+    auto& shaders = cache_->shaders;
     const unsigned type = effect.getType();
-    auto it = shaders_.find(type);
-    if (it == shaders_.end())
-        it = shaders_.emplace(type, effect.createShader(*engine_)).first;  // a failure is kept too
+    auto it = shaders.find(type);
+    if (it == shaders.end())
+        it = shaders.emplace(type, effect.createShader(*engine_)).first;  // a failure is kept too
     return it->second.get();
 }
 
@@ -177,7 +178,7 @@ bool Renderer3d::drawPart(const ModelPart& part, const Matrix& world, const Matr
     shader->begin();
     const bool drawn = engine_->drawIndexed(part.primitive, part.count, part.start);
     shader->end();
-    ++draws_;
+    ++cache_->draws;
     return drawn;
 }
 
@@ -225,33 +226,51 @@ bool isInView(const IActor& actor, const Matrix& worldViewProjection)
 
 namespace {
 
+// Only weak references: the cache must neither keep a canvas's target nor the engine alive.
 struct RendererSlot {
     std::weak_ptr<ITarget> target;
     std::weak_ptr<IEngine> engine;
-    std::unique_ptr<Renderer3d> renderer;
+    std::shared_ptr<Renderer3dCache> cache;
 };
 
+// Never destroyed: at process exit the GL context may already be gone, and the compiled
+// programs must not be deleted without it.
 std::map<const ITarget*, RendererSlot>& renderers()
 {
-    static std::map<const ITarget*, RendererSlot> slots;
-    return slots;
+    static auto* slots = new std::map<const ITarget*, RendererSlot>();
+    return *slots;
+}
+
+void dropSlot(RendererSlot& slot)
+{
+    // Programs of an engine that is gone died with its context; deleting them now could hit
+    // objects of another context, so they are let go without being deleted.
+    if (slot.engine.expired() && slot.cache)
+        new std::shared_ptr<Renderer3dCache>(std::move(slot.cache));
+    slot.cache.reset();
 }
 
 }  // namespace
 
-Renderer3d& rendererFor(const std::shared_ptr<IEngine>& engine, const std::shared_ptr<ITarget>& target)
+std::shared_ptr<Renderer3dCache> rendererCacheFor(const std::shared_ptr<IEngine>& engine,
+                                                  const std::shared_ptr<ITarget>& target)
 {
     auto& slots = renderers();
-    // Renderers of targets that are gone go with them.
-    for (auto it = slots.begin(); it != slots.end();)
-        it = it->second.target.expired() || it->second.engine.expired() ? slots.erase(it) : std::next(it);
+    for (auto it = slots.begin(); it != slots.end();) {
+        if (it->second.target.expired() || it->second.engine.expired()) {
+            dropSlot(it->second);
+            it = slots.erase(it);
+        } else {
+            ++it;
+        }
+    }
     RendererSlot& slot = slots[target.get()];
-    if (!slot.renderer || slot.engine.lock() != engine) {
+    if (!slot.cache) {
         slot.target = target;
         slot.engine = engine;
-        slot.renderer = std::make_unique<Renderer3d>(engine, target);
+        slot.cache = std::make_shared<Renderer3dCache>();
     }
-    return *slot.renderer;
+    return slot.cache;
 }
 
 bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection)
@@ -261,7 +280,8 @@ bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix&
     auto target = canvas.getTarget();
     if (!engine || !target)
         return false;
-    return drawWorld(canvas, world, view, projection, rendererFor(engine, target));
+    Renderer3d renderer(engine, target, rendererCacheFor(engine, target));
+    return drawWorld(canvas, world, view, projection, renderer);
 }
 
 bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection, Renderer3d& renderer)

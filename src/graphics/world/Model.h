@@ -239,11 +239,18 @@ private:
     std::vector<std::weak_ptr<IActor>> actors_;
 };
 
+// Compiled 3D programs by effect type, and the number of engine draws made with them.
+struct Renderer3dCache {
+    std::map<unsigned, std::shared_ptr<IShader>> shaders;
+    std::uint64_t draws = 0;
+};
+
 // Draws models onto one target, with the compiled 3D programs cached by effect type.
 class Renderer3d {
 public:
-    Renderer3d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target)
-        : engine_(std::move(engine)), target_(std::move(target))
+    Renderer3d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target,
+               std::shared_ptr<Renderer3dCache> cache = std::make_shared<Renderer3dCache>())
+        : engine_(std::move(engine)), target_(std::move(target)), cache_(std::move(cache))
     {
     }
     virtual ~Renderer3d() = default;
@@ -258,7 +265,7 @@ public:
     virtual bool drawModel(const IModel& model, const Matrix& world, const Matrix& view, const Matrix& projection);
 
     // Engine draws issued so far (for tests and benchmarks).
-    std::uint64_t drawCount() const { return draws_; }
+    std::uint64_t drawCount() const { return cache_->draws; }
 
 private:
     IShader* shaderFor(IEffect3d& effect);
@@ -266,8 +273,7 @@ private:
 
     std::shared_ptr<IEngine> engine_;
     std::shared_ptr<ITarget> target_;
-    std::map<unsigned, std::shared_ptr<IShader>> shaders_;
-    std::uint64_t draws_ = 0;
+    std::shared_ptr<Renderer3dCache> cache_;
     ModelPart scratch_;
 };
 
@@ -282,8 +288,9 @@ bool isInView(const IActor& actor, const Matrix& worldViewProjection);
 bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection);
 // The same through a given renderer (which must draw onto the canvas's target).
 bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix& projection, Renderer3d& renderer);
-// The renderer drawWorld uses for a target (made on first use).
-Renderer3d& rendererFor(const std::shared_ptr<IEngine>& engine, const std::shared_ptr<ITarget>& target);
+// The program cache drawWorld keeps for a canvas's target while target and engine live.
+std::shared_ptr<Renderer3dCache> rendererCacheFor(const std::shared_ptr<IEngine>& engine,
+                                                  const std::shared_ptr<ITarget>& target);
 
 // A model over model data: one part per material with the faces of that material; textures
 // are loaded from directory + name through the graphics context. Needs the context and the

@@ -43,13 +43,6 @@ TEST(Transform, RotationsApplyXThenYThenZ)
     expectPoint(apply(rotationX(kHalfPi), 0, 1, 0), 0, 0, 1);
 }
 
-TEST(Transform, TranslationComesLast)
-{
-    const Matrix w = worldMatrix({5, 0, 0}, {0, 0, kHalfPi}, {3, 3, 3});
-    // (1,0,0) turns to (0,1,0), scales to (0,3,0), then moves by 5 in x.
-    expectPoint(apply(w, 1, 0, 0), 5, 3, 0);
-}
-
 TEST(Transform, LookAtBuildsTheViewBasis)
 {
     const Matrix straight = lookAt({0, 0, -10}, {0, 0, 0}, {0, 1, 0});
@@ -81,14 +74,6 @@ TEST(Transform, PerspectiveMapsNearToZeroAndFarToOne)
     const Vector4 far = apply(p, 0, 0, 101);
     EXPECT_NEAR(far.z / far.w, 1.0f, 1e-5f);
     EXPECT_NEAR(far.w, 101.0f, 1e-4f);
-}
-
-TEST(Transform, MultiplyAppliesLeftOperandFirst)
-{
-    const Matrix m = multiply(translation(1, 0, 0), scaling(2, 2, 2));
-    expectPoint(apply(m, 0, 0, 0), 2, 0, 0);
-    const Matrix n = multiply(scaling(2, 2, 2), translation(1, 0, 0));
-    expectPoint(apply(n, 0, 0, 0), 1, 0, 0);
 }
 
 }  // namespace

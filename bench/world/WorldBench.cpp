@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     }
     const std::string text = tubeModel();
     auto data = ModelLoader::parse(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    auto model = data ? createModel(*data, u"") : nullptr;
+    auto model = data ? createModel(*gl.engine, *data, u"", nullptr) : nullptr;
     if (!model) {
         std::fprintf(stderr, "model not built\n");
         return 1;

@@ -13,3 +13,9 @@ target_sources(ql_graphics PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/video/Video.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video/MovieSound.cpp)
 target_link_libraries(ql_graphics PRIVATE PkgConfig::QL_FFMPEG PUBLIC ql_sound Threads::Threads)
+# Models and movies through the graphics file loader and image loading.
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/Images.cpp)
+  target_sources(ql_graphics PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/world/ModelFiles.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/video/VideoFiles.cpp)
+endif()

@@ -1,12 +1,10 @@
 // Models, actors and worlds, and worlds rendered onto a canvas and read back: lighting,
 // culling, depth, fog, clipping and models loaded through the file manager.
 #include "graphics/Context.h"
-#include "graphics/GraphicsFileLoader.h"
 #include "graphics/world/Model.h"
 #include "graphics/world/Transform.h"
 
-#include "GlFixture.h"
-#include "MemoryFiles.h"
+#include "WorldFixture.h"
 
 #include <numbers>
 
@@ -135,117 +133,9 @@ TEST(World, ClippingSkipsBoxesOutsideTheView)
 // ---------------------------------------------------------------------------------------
 // Rendering
 
-const char* kCube = R"(Metasequoia Document
-Format Text Ver 1.0
-Material 2 {
-	"white" col(1.000 1.000 1.000 1.000) dif(1.000)
-	"red" col(1.000 0.000 0.000 1.000) dif(1.000)
-}
-Object "cube" {
-	vertex 8 {
-		-1.0000 -1.0000 -1.0000
-		-1.0000 1.0000 -1.0000
-		1.0000 1.0000 -1.0000
-		1.0000 -1.0000 -1.0000
-		-1.0000 -1.0000 1.0000
-		-1.0000 1.0000 1.0000
-		1.0000 1.0000 1.0000
-		1.0000 -1.0000 1.0000
-	}
-	face 6 {
-		4 V(0 1 2 3) M(0)
-		4 V(7 6 5 4) M(0)
-		4 V(4 5 1 0) M(0)
-		4 V(3 2 6 7) M(0)
-		4 V(1 5 6 2) M(0)
-		4 V(4 0 3 7) M(1)
-	}
-}
-)";
-
-// A square facing -z: clockwise as seen from the camera at -z.
-const char* kSquare = R"(Metasequoia Document
-Material 1 {
-	"m" col(1.000 1.000 1.000 1.000) dif(1.000) tex("check.bmp")
-}
-Object "square" {
-	vertex 4 {
-		-0.5000 -0.5000 0.0000
-		-0.5000 0.5000 0.0000
-		0.5000 0.5000 0.0000
-		0.5000 -0.5000 0.0000
-	}
-	face 1 {
-		4 V(0 1 2 3) M(0) UV(0.00000 1.00000 0.00000 0.00000 1.00000 0.00000 1.00000 1.00000)
-	}
-}
-)";
-
-// A 2 x 2 24-bit bottom-up BMP: top row red, green; bottom row blue, white.
-std::vector<std::uint8_t> checkBmp()
-{
-    std::vector<std::uint8_t> b = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,
-                                   1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    const std::uint8_t rows[2][8] = {{255, 0, 0, 255, 255, 255, 0, 0},   // bottom: blue, white
-                                     {0, 0, 255, 0, 255, 0, 0, 0}};     // top: red, green
-    for (const auto& r : rows)
-        b.insert(b.end(), r, r + 8);
-    return b;
-}
-
-std::shared_ptr<ModelData> parseText(const char* text)
-{
-    return ModelLoader::parse(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
-}
-
-constexpr Color kClear = 0xFF203040u;
-// Half-Lambert factors of the fixed light: faces towards it 0.5 + 0.5 / sqrt(3), away 0.5.
-constexpr int kLit = 201;
-constexpr int kShaded = 127;
-
-struct WorldRender : GlFixture {
-    std::shared_ptr<Context> context;
-    std::shared_ptr<ICanvas> canvas;
-    std::shared_ptr<MemoryFiles> files = std::make_shared<MemoryFiles>();
-
-    void SetUp() override
-    {
-        GlFixture::SetUp();
-        if (HasFatalFailure())
-            return;
-        context = Context::create(engine);
-        ASSERT_TRUE(context);
-        context->setFileLoader(std::make_shared<Quillorane::GraphicsFileLoader>(files));
-        context->setImageLoader(std::make_shared<ImageLoader>());
-        context->setModelLoader(std::make_shared<ModelLoader>());
-        setContext(context);
-        setScreenCanvas(createCanvas(engine, 64, 48));
-        canvas = createCanvas(engine, 64, 64);
-        ASSERT_TRUE(canvas);
-    }
-    void TearDown() override
-    {
-        setScreenCanvas(nullptr);
-        setContext(nullptr);
-    }
-
-    std::vector<Color> render(IWorld& world, const Matrix& view, const Matrix& projection)
-    {
-        canvas->clear(kClear);
-        EXPECT_TRUE(canvas->begin());
-        EXPECT_TRUE(drawWorld(*canvas, world, view, projection));
-        EXPECT_TRUE(canvas->end());
-        return readCanvas(*canvas);
-    }
-    static Color at(const std::vector<Color>& px, int x, int y) { return px[static_cast<std::size_t>(y) * 64 + x]; }
-    static Color gray(int v) { return 0xFF000000u | static_cast<Color>(v) * 0x010101u; }
-};
-
-const Matrix kProjection = perspective(kPi / 2, 1.0f, 1.0f, 1000.0f);
-
 TEST_F(WorldRender, LightsFacesByTheirWorldNormals)
 {
-    auto model = createModel(*parseText(kCube), u"");
+    auto model = build(*parseText(kCube));
     ASSERT_TRUE(model);
     World world;
     auto actor = world.createActor(model);
@@ -272,7 +162,7 @@ TEST_F(WorldRender, CullsFacesSeenFromBehind)
 {
     auto data = parseText(kSquare);
     data->materials[0].textures[0].clear();
-    auto model = createModel(*data, u"");
+    auto model = build(*data);
     World world;
     auto actor = world.createActor(model);
     actor->setScale(4, 4, 1);
@@ -286,7 +176,7 @@ TEST_F(WorldRender, NearerSurfacesHideFartherOnesWhateverTheOrder)
 {
     auto data = parseText(kSquare);
     data->materials[0].textures[0].clear();
-    auto model = createModel(*data, u"");
+    auto model = build(*data);
     World world;
     auto nearSquare = world.createActor(model);
     auto farSquare = world.createActor(model);
@@ -308,7 +198,7 @@ TEST_F(WorldRender, FogFadesBetweenNearAndFar)
 {
     auto data = parseText(kSquare);
     data->materials[0].textures[0].clear();
-    auto model = createModel(*data, u"");
+    auto model = build(*data);
     World world;
     auto square = world.createActor(model);
     square->setEffect(0, createFogEffect3d(0xFF0000FFu, 40.0f, 100.0f));
@@ -332,7 +222,7 @@ TEST_F(WorldRender, FogFadesBetweenNearAndFar)
 
 TEST_F(WorldRender, ClippedActorsAreNotDrawn)
 {
-    auto model = createModel(*parseText(kCube), u"");
+    auto model = build(*parseText(kCube));
     World world;
     auto actor = world.createActor(model);
     actor->setPosition(0, 0, -20);  // behind the camera
@@ -357,7 +247,7 @@ TEST_F(WorldRender, DrawWorldNeedsADrawingCanvas)
 
 TEST_F(WorldRender, EachCanvasKeepsItsOwnProgramsAndNothingKeepsTheCanvas)
 {
-    auto model = createModel(*parseText(kCube), u"");
+    auto model = build(*parseText(kCube));
     World world;
     auto actor = world.createActor(model);
     const Matrix view = lookAt({0, 0, -5}, {0, 0, 0}, {0, 1, 0});
@@ -375,35 +265,6 @@ TEST_F(WorldRender, EachCanvasKeepsItsOwnProgramsAndNothingKeepsTheCanvas)
     other.reset();
     engine->setTarget(nullptr);  // the engine holds the target it last drew on
     EXPECT_TRUE(target.expired());
-}
-
-TEST_F(WorldRender, LoadsModelsAndTexturesThroughTheFileManager)
-{
-    files->files[u"models/square.mqo"] = std::vector<std::uint8_t>(kSquare, kSquare + std::strlen(kSquare));
-    files->files[u"models/check.bmp"] = checkBmp();
-    auto model = loadModel(u"models/square.mqo");
-    ASSERT_TRUE(model);
-    ASSERT_EQ(model->getPartCount(), 1u);
-    ASSERT_TRUE(model->getTexture(0, 0));
-    EXPECT_EQ(model->getBoundingBox()[0].x, -0.5f);
-    EXPECT_EQ(model->getBoundingBox()[7].y, 0.5f);
-    World world;
-    auto square = world.createActor(model);
-    square->setScale(4, 4, 1);
-    const auto px = render(world, lookAt({0, 0, -2}, {0, 0, 0}, {0, 1, 0}), kProjection);
-    // UV (0,0) is the texture's top-left texel, placed at the square's top-left corner
-    // (linear filtering mixes in a little of the neighbouring texels).
-    EXPECT_TRUE(near(at(px, 16, 16), 0xFF000000u | kLit << 16, 8));
-    EXPECT_TRUE(near(at(px, 47, 16), 0xFF000000u | kLit << 8, 8));
-    EXPECT_TRUE(near(at(px, 16, 47), 0xFF000000u | kLit, 8));
-    EXPECT_TRUE(near(at(px, 47, 47), gray(kLit), 8));
-
-    // A missing texture leaves the stage empty; a missing model gives nothing.
-    files->files.erase(u"models/check.bmp");
-    auto plain = loadModel(u"models/square.mqo");
-    ASSERT_TRUE(plain);
-    EXPECT_FALSE(plain->getTexture(0, 0));
-    EXPECT_FALSE(loadModel(u"models/none.mqo"));
 }
 
 }  // namespace

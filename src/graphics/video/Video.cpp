@@ -1,27 +1,10 @@
 #include "graphics/video/Video.h"
 
-#include "graphics/Canvas.h"
-
+#include <algorithm>
 #include <mutex>
 
 namespace QlGraphics {
 namespace {
-
-// Reads the file data at any offset for the decoder.
-class FileDataSource : public IVideoSource {
-public:
-    explicit FileDataSource(std::shared_ptr<IFileData> data) : data_(std::move(data)) {}
-    std::uint64_t getSize() override { return data_->getSize(); }
-    std::uint32_t read(void* buffer, std::uint64_t offset, std::uint32_t size) override
-    {
-        if (offset >= data_->getSize())
-            return 0;
-        return data_->read(buffer, static_cast<std::uint32_t>(offset), size);
-    }
-
-private:
-    std::shared_ptr<IFileData> data_;
-};
 
 std::mutex soundEngineMutex;
 std::weak_ptr<QlSound::IEngine> soundEngine;
@@ -38,19 +21,6 @@ std::shared_ptr<QlSound::IEngine> getMovieSoundEngine()
 {
     std::lock_guard lock(soundEngineMutex);
     return soundEngine.lock();
-}
-
-std::shared_ptr<IVideoData> VideoLoader::load(const std::shared_ptr<IFileData>& data)
-{
-    if (!data || data->getSize() == 0)
-        return nullptr;
-    auto video = VideoData::open(std::make_unique<FileDataSource>(data));
-    if (!video)
-        return nullptr;
-    if (auto audio = video->getAudio())
-        if (auto engine = getMovieSoundEngine())
-            video->setAudioOutput(createMovieAudioOutput(engine, audio));
-    return video;
 }
 
 bool Video::getRegion(Region& region) const
@@ -93,29 +63,6 @@ void Video::onBeginFrame()
         }
     }
     texture_->unlock();
-}
-
-std::shared_ptr<IVideo> createVideo(std::u16string_view path)
-{
-    auto context = getContext();
-    if (!context || !getScreenCanvas() || !context->getEngine())
-        return nullptr;
-    auto fileLoader = context->getFileLoader();
-    auto videoLoader = context->getVideoLoader();
-    if (!fileLoader || !videoLoader)
-        return nullptr;
-    auto file = fileLoader->load(path);
-    if (!file)
-        return nullptr;
-    auto data = videoLoader->load(file);
-    if (!data)
-        return nullptr;
-    auto texture = context->getEngine()->createTexture(data->getWidth(), data->getHeight(), TextureFormat::Argb);
-    if (!texture)
-        return nullptr;
-    auto video = std::make_shared<Video>(std::move(data), std::move(texture));
-    context->addLateCallback(video);
-    return video;
 }
 
 }  // namespace QlGraphics

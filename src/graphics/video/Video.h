@@ -4,7 +4,6 @@
 
 #include "graphics/Context.h"
 #include "graphics/Image.h"
-#include "graphics/ImageData.h"
 #include "graphics/video/VideoData.h"
 
 #include <functional>
@@ -16,6 +15,8 @@ class IEngine;
 }
 
 namespace QlGraphics {
+
+class IFileData;
 
 class IVideoLoader {
 public:

@@ -1,8 +1,6 @@
 #include "graphics/world/Model.h"
 
 #include "graphics/Context.h"
-#include "graphics/ImageData.h"
-#include "graphics/Images.h"
 #include "graphics/world/Transform.h"
 
 #include <algorithm>
@@ -305,12 +303,9 @@ bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix&
 // ---------------------------------------------------------------------------------------
 // Building models
 
-std::shared_ptr<IModel> createModel(const IModelData& data, std::u16string_view directory)
+std::shared_ptr<IModel> createModel(IEngine& engine, const IModelData& data, std::u16string_view directory,
+                                    const TextureLoader& loadTexture)
 {
-    auto context = getContext();
-    if (!context || !getScreenCanvas() || !context->getEngine())
-        return nullptr;
-    IEngine& engine = *context->getEngine();
     auto vertices = engine.createVertexBuffer(5, Storage::Device);
     auto indices = engine.createIndexBuffer(IndexFormat::Index16, Storage::Device);
     if (!vertices || !indices)
@@ -349,48 +344,13 @@ std::shared_ptr<IModel> createModel(const IModelData& data, std::u16string_view 
         part.emissive = mat.emissive;
         part.power = mat.power;
         for (std::size_t s = 0; s < 4; ++s)
-            if (!mat.textures[s].empty())
+            if (!mat.textures[s].empty() && loadTexture)
                 part.textures[s] = loadTexture(folder + mat.textures[s]);
         model->addPart(part);
     }
     // The box around the geometry, so that clipping works without further set-up.
     model->computeBounds();
     return model;
-}
-
-std::shared_ptr<IModelData> ModelLoader::load(const std::shared_ptr<IFileData>& data)
-{
-    if (!data)
-        return nullptr;
-    std::vector<std::uint8_t> bytes(data->getSize());
-    std::uint32_t done = 0;
-    while (done < bytes.size()) {
-        const std::uint32_t n = data->read(bytes.data() + done, done, static_cast<std::uint32_t>(bytes.size()) - done);
-        if (n == 0)
-            return nullptr;
-        done += n;
-    }
-    return parse(bytes.data(), bytes.size());
-}
-
-std::shared_ptr<IModel> loadModel(std::u16string_view path)
-{
-    auto context = getContext();
-    if (!context)
-        return nullptr;
-    auto fileLoader = context->getFileLoader();
-    auto modelLoader = context->getModelLoader();
-    if (!fileLoader || !modelLoader)
-        return nullptr;
-    auto file = fileLoader->load(path);
-    if (!file)
-        return nullptr;
-    auto data = modelLoader->load(file);
-    if (!data)
-        return nullptr;
-    const auto slash = path.find_last_of(u"/\\");
-    const std::u16string_view directory = slash == std::u16string_view::npos ? std::u16string_view{} : path.substr(0, slash);
-    return createModel(*data, directory);
 }
 
 }  // namespace QlGraphics

@@ -8,6 +8,7 @@
 #include "graphics/world/ModelData.h"
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -292,9 +293,16 @@ bool drawWorld(ICanvas& canvas, IWorld& world, const Matrix& view, const Matrix&
 std::shared_ptr<Renderer3dCache> rendererCacheFor(const std::shared_ptr<IEngine>& engine,
                                                   const std::shared_ptr<ITarget>& target);
 
-// A model over model data: one part per material with the faces of that material; textures
-// are loaded from directory + name through the graphics context. Needs the context and the
-// screen canvas.
+// Loads a texture by path; empty when it cannot.
+using TextureLoader = std::function<std::shared_ptr<ITexture>(const std::u16string& path)>;
+
+// A model over model data: one part per material with the faces of that material, each
+// texture loaded from directory + name (a missing texture leaves the stage empty), and the
+// bounding box of all vertices.
+std::shared_ptr<IModel> createModel(IEngine& engine, const IModelData& data, std::u16string_view directory,
+                                    const TextureLoader& loadTexture);
+// The same through the graphics context, textures through its image loading. Needs the
+// context and the screen canvas.
 std::shared_ptr<IModel> createModel(const IModelData& data, std::u16string_view directory);
 // Loads the file through the context's file and model loaders and builds the model with the
 // file's folder as the texture directory.

@@ -2,7 +2,10 @@
 #include "graphics/GraphicsFileLoader.h"
 #include "graphics/video/Video.h"
 
-#include "MemoryFiles.h"
+#include "io/Factory.h"
+#include "io/archive/ArchiveWriter.h"
+#include "io/archive/QlaStorage.h"
+
 #include "MovieMaker.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +32,7 @@ bool waitUntil(F&& done)
     return true;
 }
 
-TEST(VideoLoading, PlaysMoviesHeldByTheFileManager)
+TEST(VideoLoading, PlaysMoviesFromAnArchive)
 {
     // Over 1,024,000 bytes, so the file loader keeps a stream and the decoder seeks in it.
     MovieSpec spec;
@@ -39,12 +42,19 @@ TEST(VideoLoading, PlaysMoviesHeldByTheFileManager)
     spec.toneAt = [](double) { return 1000.0; };
     spec.container = "matroska";
     ASSERT_TRUE(makeMovie("long.mkv", spec));
-    auto files = std::make_shared<MemoryFiles>();
-    files->files[u"movies/long.mkv"] = readWholeFile("long.mkv");
-    ASSERT_GT(files->files[u"movies/long.mkv"].size(), 1024000u);
+    const auto movie = readWholeFile("long.mkv");
+    ASSERT_GT(movie.size(), 1024000u);
+    Qla::ArchiveWriter writer;
+    writer.addFile("movies\\long.mkv", movie);
+    const auto archive = writer.toBytes();
+    auto files = QlIO::createFileManager(QlIO::createFileStorage());
+    ASSERT_TRUE(files);
+    ASSERT_TRUE(files->addStorage(0, QlIO::createArchiveStorage(archive.data(), archive.size(),
+                                                                std::string(Qla::kDefaultPassword))));
     Quillorane::GraphicsFileLoader fileLoader(files);
-    auto data = fileLoader.load(u"movies/long.mkv");
+    auto data = fileLoader.load(u"Movies/Long.mkv");
     ASSERT_TRUE(data);
+    EXPECT_EQ(data->getSize(), movie.size());
     VideoLoader loader;
     auto video = loader.load(data);
     ASSERT_TRUE(video);

@@ -19,14 +19,6 @@ Color modulate(Color a, Color b) {
 
 namespace {
 
-int primitiveClass(int type) {
-  switch (type) {
-    case Primitive::PointList: return 0;
-    case Primitive::LineList: case Primitive::LineStrip: return 1;
-    default: return 2;
-  }
-}
-
 int listTypeOf(int primitive) {
   switch (primitive) {
     case Primitive::PointList: return Primitive::PointList;
@@ -43,24 +35,23 @@ Renderer2d::Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget>
                        std::shared_ptr<IVertexBuffer> buffer)
     : engine_(std::move(engine)), target_(std::move(target)), buffer_(std::move(buffer)) {}
 
-bool Renderer2d::prepare(int listType, int blend, IEffect2d* effect, ITexture* texture) {
-  if (count_ != 0 && texture == texture_.get() && blend == blend_ && effect == effect_.get() &&
-      primitiveClass(listType) == primitiveClass(type_))
-    return true;
+void Renderer2d::restart(int listType, int blend, IEffect2d* effect, ITexture* texture) {
   flush();
   type_ = listType;
   blend_ = blend;
   effect_ = effect ? effect->shared_from_this() : nullptr;
   texture_ = texture ? texture->shared_from_this() : nullptr;
-  return true;
+  // Textures are allocated at their requested size, so toU(x) = x / width.
+  texWidth_ = texture ? static_cast<float>(texture->getWidth()) : 1.0f;
+  texHeight_ = texture ? static_cast<float>(texture->getHeight()) : 1.0f;
 }
 
-void Renderer2d::drawQuad(int blend, IEffect2d* effect, ITexture* texture, const Vertex2d& a, const Vertex2d& b,
-                          const Vertex2d& c, const Vertex2d& d) {
-  prepare(Primitive::TriangleList, blend, effect, texture);
-  const Vertex2d v[6] = {a, b, c, a, c, d};
-  buffer_->append(v, sizeof v);
-  count_ += 2;
+void Renderer2d::grow(std::uint32_t need) {
+  std::uint32_t n = capacity_ < 1024 ? 1024 : capacity_;
+  while (n < need) n *= 2;
+  buffer_->resize(n * static_cast<std::uint32_t>(sizeof(Vertex2d)));
+  base_ = static_cast<Vertex2d*>(buffer_->elementAt(0));
+  capacity_ = base_ ? n : 0;
 }
 
 bool Renderer2d::draw(int primitive, int blend, IEffect2d* effect, ITexture* texture, const Vertex2d* vertices,
@@ -77,40 +68,33 @@ bool Renderer2d::draw(int primitive, int blend, IEffect2d* effect, ITexture* tex
   }
   if (added == 0) return false;
   prepare(listType, blend, effect, texture);
+  Vertex2d* out = reserve(primitiveVertexCount(listType, added));
   switch (primitive) {
     case Primitive::PointList:
     case Primitive::LineList:
     case Primitive::TriangleList:
-      buffer_->append(vertices, static_cast<std::uint32_t>(added * primitiveVertexCount(listType, 1) * sizeof(Vertex2d)));
+      std::copy(vertices, vertices + primitiveVertexCount(listType, added), out);
       break;
     case Primitive::LineStrip:
-      scratch_.clear();
       for (std::uint32_t i = 0; i + 1 < n; ++i) {
-        scratch_.push_back(vertices[i]);
-        scratch_.push_back(vertices[i + 1]);
+        *out++ = vertices[i];
+        *out++ = vertices[i + 1];
       }
-      buffer_->append(scratch_.data(), static_cast<std::uint32_t>(scratch_.size() * sizeof(Vertex2d)));
       break;
     case Primitive::TriangleStrip:
       // Odd triangles swap their last two vertices so every triangle keeps the same winding.
-      scratch_.clear();
       for (std::uint32_t i = 0; i + 2 < n; ++i) {
-        scratch_.push_back(vertices[i]);
-        scratch_.push_back(vertices[(i & 1) ? i + 2 : i + 1]);
-        scratch_.push_back(vertices[(i & 1) ? i + 1 : i + 2]);
+        *out++ = vertices[i];
+        *out++ = vertices[(i & 1) ? i + 2 : i + 1];
+        *out++ = vertices[(i & 1) ? i + 1 : i + 2];
       }
-      buffer_->append(scratch_.data(), static_cast<std::uint32_t>(scratch_.size() * sizeof(Vertex2d)));
       break;
-    case Primitive::TriangleFan:
-      scratch_.clear();
+    default:  // fan
       for (std::uint32_t i = 1; i + 1 < n; ++i) {
-        scratch_.push_back(vertices[0]);
-        scratch_.push_back(vertices[i]);
-        scratch_.push_back(vertices[i + 1]);
+        *out++ = vertices[0];
+        *out++ = vertices[i];
+        *out++ = vertices[i + 1];
       }
-      buffer_->append(scratch_.data(), static_cast<std::uint32_t>(scratch_.size() * sizeof(Vertex2d)));
-      break;
-    default:
       break;
   }
   count_ += added;
@@ -147,10 +131,11 @@ void Renderer2d::reset() {
   effect_.reset();
   texture_.reset();
   count_ = 0;
-  buffer_->clear();
+  used_ = 0;
 }
 
 // ---------------------------------------------------------------- canvas
+
 
 std::shared_ptr<ICanvas> createCanvas(const std::shared_ptr<IEngine>& engine, std::uint16_t width,
                                       std::uint16_t height) {
@@ -262,7 +247,8 @@ bool Canvas::drawImage(const IImage* image, const Destination& dest, const Rect&
                        IEffect2d* effect, int blend, Color color) {
   Region region;
   if (!drawing_ || image == nullptr || !image->getRegion(region)) return false;
-  return drawQuad(region, dest, offsetSource(source, region), rotation, effect, blend, color);
+  emitQuad(region, dest, offsetSource(source, region), rotation, effect, blend, color);
+  return true;
 }
 
 bool Canvas::drawImage(const IImage* image, const Destination& dest, const Rect& source, IEffect2d* effect, int blend,
@@ -271,13 +257,23 @@ bool Canvas::drawImage(const IImage* image, const Destination& dest, const Rect&
 }
 
 bool Canvas::drawImage(const IImage* image, const Destination& dest, IEffect2d* effect, int blend, Color color) {
-  if (image == nullptr) return false;
-  return drawImage(image, dest, wholeImage(*image), Rotation{}, effect, blend, color);
+  Region region;
+  if (!drawing_ || image == nullptr || !image->getRegion(region)) return false;
+  // The whole image: its region, from its origin.
+  const Rect source{region.x, region.y, region.x + region.width, region.y + region.height};
+  emitQuad(region, dest, source, Rotation{}, effect, blend, color);
+  return true;
 }
 
 bool Canvas::drawQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
                       IEffect2d* effect, int blend, Color color) {
   if (!drawing_ || region.texture == nullptr) return false;
+  emitQuad(region, dest, source, rotation, effect, blend, color);
+  return true;
+}
+
+void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
+                      IEffect2d* effect, int blend, Color color) {
   float x1 = static_cast<float>(dest.x1), y1 = static_cast<float>(dest.y1);
   float x2, y2;
   if (dest.mode == 0) {
@@ -287,27 +283,30 @@ bool Canvas::drawQuad(const Region& region, const Destination& dest, const Rect&
     x2 = static_cast<float>(dest.x2);
     y2 = static_cast<float>(dest.y2);
   }
-  const ITexture& t = *region.texture;
-  const float u1 = t.toU(static_cast<float>(source.x1)), u2 = t.toU(static_cast<float>(source.x2));
-  const float v1 = t.toV(static_cast<float>(source.y1)), v2 = t.toV(static_cast<float>(source.y2));
-  Vertex2d a{x1, y1, 0, color, u1, v1}, b{x2, y1, 0, color, u2, v1}, c{x2, y2, 0, color, u2, v2},
-      d{x1, y2, 0, color, u1, v2};
+  Vertex2d* v = renderer_.quad(blend, effect, region.texture);
+  const float tw = renderer_.texWidth(), th = renderer_.texHeight();
+  const float u1 = static_cast<float>(source.x1) / tw, u2 = static_cast<float>(source.x2) / tw;
+  const float v1 = static_cast<float>(source.y1) / th, v2 = static_cast<float>(source.y2) / th;
+  // Corners a b / d c, clockwise from the top left.
+  float ax = x1, ay = y1, bx = x2, by = y1, cx = x2, cy = y2, dx = x1, dy = y2;
   if (rotation.angle != 0.0f) {
     const float px = x1 + static_cast<float>(rotation.pivotX), py = y1 + static_cast<float>(rotation.pivotY);
     const float cs = std::cos(rotation.angle), sn = std::sin(rotation.angle);
-    for (Vertex2d* v : {&a, &b, &c, &d}) {
-      const float dx = v->x - px, dy = v->y - py;
-      v->x = px + dx * cs - dy * sn;
-      v->y = py + dx * sn + dy * cs;
-    }
+    const auto turn = [&](float& x, float& y) {
+      const float ox = x - px, oy = y - py;
+      x = px + ox * cs - oy * sn;
+      y = py + ox * sn + oy * cs;
+    };
+    turn(ax, ay);
+    turn(bx, by);
+    turn(cx, cy);
+    turn(dx, dy);
   }
   // Corners move onto pixel corners, so a quad at its own size covers exactly its pixels.
-  for (Vertex2d* v : {&a, &b, &c, &d}) {
-    v->x -= 0.5f;
-    v->y -= 0.5f;
-  }
-  renderer_.drawQuad(blend, effect, region.texture, a, b, c, d);
-  return true;
+  ax -= 0.5f, ay -= 0.5f, bx -= 0.5f, by -= 0.5f, cx -= 0.5f, cy -= 0.5f, dx -= 0.5f, dy -= 0.5f;
+  const Vertex2d quad[6] = {{ax, ay, 0, color, u1, v1}, {bx, by, 0, color, u2, v1}, {cx, cy, 0, color, u2, v2},
+                            {ax, ay, 0, color, u1, v1}, {cx, cy, 0, color, u2, v2}, {dx, dy, 0, color, u1, v2}};
+  std::copy(quad, quad + 6, v);
 }
 
 bool Canvas::pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend,

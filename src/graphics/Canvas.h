@@ -60,9 +60,15 @@ class Renderer2d {
   // Queues vertices of one primitive type (1..6); false for an unknown type or too few vertices.
   bool draw(int primitive, int blend, IEffect2d* effect, ITexture* texture, const Vertex2d* vertices,
             std::uint32_t count);
-  // Queues one quad as two triangles (a, b, c) and (a, c, d).
-  void drawQuad(int blend, IEffect2d* effect, ITexture* texture, const Vertex2d& a, const Vertex2d& b,
-                const Vertex2d& c, const Vertex2d& d);
+  // Makes room for one quad (two triangles, six vertices) in the batch of this state and
+  // returns where to write it. texWidth/texHeight then give the batch texture's size.
+  Vertex2d* quad(int blend, IEffect2d* effect, ITexture* texture) {
+    prepare(Primitive::TriangleList, blend, effect, texture);
+    count_ += 2;
+    return reserve(6);
+  }
+  float texWidth() const { return texWidth_; }
+  float texHeight() const { return texHeight_; }
   // Draws what is pending, then starts an empty batch.
   void flush();
   std::uint32_t pendingPrimitives() const { return count_; }
@@ -70,7 +76,21 @@ class Renderer2d {
   const std::shared_ptr<IVertexBuffer>& buffer() const { return buffer_; }
 
  private:
-  bool prepare(int listType, int blend, IEffect2d* effect, ITexture* texture);
+  void prepare(int listType, int blend, IEffect2d* effect, ITexture* texture) {
+    if (count_ != 0 && texture == texture_.get() && blend == blend_ && effect == effect_.get() &&
+        (listType == type_ || (listType != Primitive::PointList && type_ != Primitive::PointList &&
+                               (listType == Primitive::LineList) == (type_ == Primitive::LineList))))
+      return;
+    restart(listType, blend, effect, texture);
+  }
+  void restart(int listType, int blend, IEffect2d* effect, ITexture* texture);
+  Vertex2d* reserve(std::uint32_t n) {
+    if (used_ + n > capacity_) grow(used_ + n);
+    Vertex2d* p = base_ + used_;
+    used_ += n;
+    return p;
+  }
+  void grow(std::uint32_t need);
   void reset();
 
   std::shared_ptr<IEngine> engine_;
@@ -81,8 +101,12 @@ class Renderer2d {
   std::shared_ptr<ITexture> texture_;
   std::shared_ptr<IVertexBuffer> buffer_;
   std::uint32_t count_ = 0;
+  // The batch's vertices live in buffer_, written in place: used_ of capacity_ slots at base_.
+  // The buffer keeps its size between batches; a draw names how many primitives to use.
+  Vertex2d* base_ = nullptr;
+  std::uint32_t used_ = 0, capacity_ = 0;
+  float texWidth_ = 1, texHeight_ = 1;
   std::map<unsigned, std::shared_ptr<IShader>> shaders_;
-  std::vector<Vertex2d> scratch_;
 };
 
 // An off-screen render target for 2D drawing in top-left-origin pixel coordinates.
@@ -183,6 +207,8 @@ class Canvas : public ICanvas {
 
  private:
   bool pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color);
+  void emitQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
+                IEffect2d* effect, int blend, Color color);
 
   std::shared_ptr<IEngine> engine_;
   std::shared_ptr<ITarget> target_;

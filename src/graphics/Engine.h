@@ -130,6 +130,9 @@ class IVertexBuffer {
   virtual bool append(const void* data, std::uint32_t bytes) = 0;
   virtual NativeHandle getDeviceBuffer() = 0;
   virtual const VertexLayout* getDeclaration() const = 0;
+  // Sets the size in bytes, keeping the leading contents (new bytes are zero). Lets a writer
+  // reserve room once and fill it through elementAt without a call per vertex.
+  virtual bool resize(std::uint32_t bytes) = 0;
 };
 
 class IIndexBuffer {
@@ -144,6 +147,7 @@ class IIndexBuffer {
   virtual void clear() = 0;
   virtual bool append(const void* data, std::uint32_t bytes) = 0;
   virtual NativeHandle getDeviceBuffer() = 0;
+  virtual bool resize(std::uint32_t bytes) = 0;
 };
 
 // A compiled effect program. Parameters are addressed by the names the source declares;

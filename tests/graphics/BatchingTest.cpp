@@ -48,7 +48,8 @@ class CountingEngine : public IEngine {
   bool draw(int primitive, std::uint32_t count, std::uint32_t start) override {
     Draw d{primitive, count, e_->getBlendMode(), {}};
     auto vb = e_->getVertexBuffer();
-    for (std::uint32_t i = 0; vb && i < vb->getCount(); ++i)
+    const std::uint32_t used = primitiveVertexCount(primitive, count);
+    for (std::uint32_t i = start; vb && i < start + used && i < vb->getCount(); ++i)
       d.vertices.push_back(*static_cast<const Vertex2d*>(vb->elementAt(i)));
     draws.push_back(std::move(d));
     return e_->draw(primitive, count, start);

@@ -19,7 +19,9 @@ Device::~Device() {
   }
 }
 
-void Device::applyBlend(int mode) const {
+void Device::applyBlend(int mode) {
+  if (mode == appliedBlend) return;
+  appliedBlend = mode;
   switch (mode) {
     case BlendMode::Opaque:
       glDisable(GL_BLEND);
@@ -44,7 +46,20 @@ void Device::applyBlend(int mode) const {
   }
 }
 
-void Device::applyCull(int mode) const {
+void Device::bindTexture(int unit, GLuint name) {
+  // Also leaves `unit` active, so texture edits that follow act on `name`.
+  if (activeUnit != unit) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    activeUnit = unit;
+  }
+  if (unit < 16 && boundTextures[unit] == name) return;
+  glBindTexture(GL_TEXTURE_2D, name);
+  if (unit < 16) boundTextures[unit] = name;
+}
+
+void Device::applyCull(int mode) {
+  if (mode == appliedCull) return;
+  appliedCull = mode;
   // Targets hold top-down rows while GL rasterises with y up, so a triangle that is clockwise
   // in the finished image is counter-clockwise (GL's front face) when rasterised.
   if (mode == CullMode::None) {
@@ -60,10 +75,10 @@ void Device::applyCull(int mode) const {
 
 namespace {
 
-GLuint makeTexture(std::uint16_t w, std::uint16_t h, int format) {
+GLuint makeTexture(Device& device, std::uint16_t w, std::uint16_t h, int format) {
   GLuint name = 0;
   glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
+  device.bindTexture(0, name);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -87,14 +102,23 @@ GLuint makeTexture(std::uint16_t w, std::uint16_t h, int format) {
 GlTexture::GlTexture(std::shared_ptr<Device> device, GLuint name, std::uint16_t w, std::uint16_t h, int format)
     : device_(std::move(device)), name_(name), width_(w), height_(h), format_(format) {}
 
+namespace {
+void forgetTexture(Device& d, GLuint name) {
+  for (GLuint& b : d.boundTextures)
+    if (b == name) b = 0;
+}
+}  // namespace
+
 GlTexture::~GlTexture() {
-  if (name_ != 0) glDeleteTextures(1, &name_);
+  if (name_ == 0) return;
+  forgetTexture(*device_, name_);
+  glDeleteTextures(1, &name_);
 }
 
 std::shared_ptr<ITextureBuffer> GlTexture::lock() {
   if (locked_ || name_ == 0) return nullptr;
   locked_ = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(width_) * height_ * 4u);
-  glBindTexture(GL_TEXTURE_2D, name_);
+  device_->bindTexture(0, name_);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, locked_->data());
   return std::make_shared<GlTextureBuffer>(locked_, format_, width_, height_);
@@ -102,19 +126,25 @@ std::shared_ptr<ITextureBuffer> GlTexture::lock() {
 
 void GlTexture::unlock() {
   if (!locked_) return;
-  glBindTexture(GL_TEXTURE_2D, name_);
+  device_->bindTexture(0, name_);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, locked_->data());
   locked_.reset();
 }
 
 void GlTexture::setHandle(NativeHandle handle) {
-  if (name_ != 0 && name_ != handle) glDeleteTextures(1, &name_);
+  if (name_ != 0 && name_ != handle) {
+    forgetTexture(*device_, name_);
+    glDeleteTextures(1, &name_);
+  }
   name_ = static_cast<GLuint>(handle);
 }
 
 void GlTexture::releaseHandle() {
-  if (name_ != 0) glDeleteTextures(1, &name_);
+  if (name_ != 0) {
+    forgetTexture(*device_, name_);
+    glDeleteTextures(1, &name_);
+  }
   name_ = 0;
 }
 
@@ -122,7 +152,7 @@ void GlTexture::releaseHandle() {
 
 std::shared_ptr<GlTarget> GlTarget::create(const std::shared_ptr<Device>& device, std::uint16_t w, std::uint16_t h,
                                            int format) {
-  const GLuint tex = makeTexture(w, h, format);
+  const GLuint tex = makeTexture(*device, w, h, format);
   if (tex == 0) return nullptr;
   std::shared_ptr<GlTarget> t(new GlTarget());
   t->device_ = device;
@@ -133,8 +163,7 @@ std::shared_ptr<GlTarget> GlTarget::create(const std::shared_ptr<Device>& device
   glBindRenderbuffer(GL_RENDERBUFFER, t->depthRb_);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
   glGenFramebuffers(1, &t->fbo_);
-  GLint previous = 0;
-  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previous);
+  const GLuint previous = device->boundFramebuffer;
   glBindFramebuffer(GL_FRAMEBUFFER, t->fbo_);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, t->depthRb_);
@@ -148,7 +177,9 @@ std::shared_ptr<GlTarget> GlTarget::create(const std::shared_ptr<Device>& device
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDepthMask(GL_FALSE);
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
+  // Back to the engine's target: making a target never redirects the draws that follow.
+  glBindFramebuffer(GL_FRAMEBUFFER, previous == 0xFFFFFFFFu ? 0 : previous);
+  if (previous == 0xFFFFFFFFu) device->boundFramebuffer = 0xFFFFFFFFu;
   if (!complete) return nullptr;
   t->color_ = std::make_shared<GlTargetBuffer>(w, h, tex);
   t->depth_ = std::make_shared<GlTargetBuffer>(w, h, t->depthRb_);
@@ -156,6 +187,7 @@ std::shared_ptr<GlTarget> GlTarget::create(const std::shared_ptr<Device>& device
 }
 
 GlTarget::~GlTarget() {
+  if (fbo_ && device_->boundFramebuffer == fbo_) device_->boundFramebuffer = 0xFFFFFFFFu;
   if (fbo_) glDeleteFramebuffers(1, &fbo_);
   if (depthRb_) glDeleteRenderbuffers(1, &depthRb_);
 }
@@ -240,7 +272,7 @@ Engine::~Engine() {
 std::shared_ptr<ITexture> Engine::createTexture(std::uint16_t width, std::uint16_t height, int format) {
   if (width == 0 || height == 0 || (format != TextureFormat::Argb && format != TextureFormat::Xrgb)) return nullptr;
   if (width > device_->maxTextureSize || height > device_->maxTextureSize) return nullptr;
-  const GLuint name = makeTexture(width, height, format);
+  const GLuint name = makeTexture(*device_, width, height, format);
   if (name == 0) return nullptr;
   return std::make_shared<GlTexture>(device_, name, width, height, format);
 }
@@ -306,8 +338,10 @@ bool Engine::setCullMode(int mode) {
 bool Engine::setTarget(const std::shared_ptr<ITarget>& target) {
   GlTarget* t = target ? dynamic_cast<GlTarget*>(target.get()) : backBuffer_.get();
   if (t == nullptr) return false;
-  target_ = target;
+  if (target_ != target) target_ = target;
+  if (device_->boundFramebuffer == t->framebuffer()) return true;
   glBindFramebuffer(GL_FRAMEBUFFER, t->framebuffer());
+  device_->boundFramebuffer = t->framebuffer();
   viewportW_ = t->getWidth();
   viewportH_ = t->getHeight();
   glViewport(0, 0, viewportW_, viewportH_);
@@ -377,14 +411,11 @@ void setAttribute(GLuint index, GLint size, GLenum type, GLboolean normalized, G
 }
 
 void streamInto(GLenum target, GLuint buffer, GLsizeiptr& capacity, const void* data, GLsizeiptr bytes) {
+  // A fresh store of exactly the drawn size each time: the driver recycles the old one once
+  // the GPU is done with it, so a small draw never pays for a large earlier one.
   glBindBuffer(target, buffer);
-  if (bytes > capacity) {
-    capacity = std::max<GLsizeiptr>(bytes, capacity * 2);
-    glBufferData(target, capacity, nullptr, GL_STREAM_DRAW);
-  } else {
-    glBufferData(target, capacity, nullptr, GL_STREAM_DRAW);  // orphan the previous contents
-  }
-  glBufferSubData(target, 0, bytes, data);
+  glBufferData(target, bytes, data, GL_STREAM_DRAW);
+  capacity = bytes;
 }
 
 }  // namespace
@@ -488,6 +519,7 @@ bool Engine::present() {
   device_->window->drawableSize(dw, dh);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_->framebuffer());
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  device_->boundFramebuffer = 0xFFFFFFFFu;
   glViewport(0, 0, dw, dh);
   if (w != dw || h != dh) {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -510,6 +542,7 @@ std::vector<Color> Engine::readBackBuffer() {
   glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_->framebuffer());
   glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
   glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(previous));
+  device_->boundFramebuffer = 0xFFFFFFFFu;
   for (Color& c : pixels) c |= 0xFF000000u;  // the back buffer has no alpha channel to show
   return pixels;
 }

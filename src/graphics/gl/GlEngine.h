@@ -33,13 +33,20 @@ struct Device {
   GLintptr boundOffset = -1;
   GLuint boundElements = 0;
   GlShader* activeShader = nullptr;
+  GLuint currentProgram = 0;
+  GLuint boundFramebuffer = 0xFFFFFFFFu;
+  GLuint boundTextures[16] = {};
+  int activeUnit = 0;
+  int appliedBlend = -1;
+  int appliedCull = -1;
   // Engine state that a shader pass may override and end() restores.
   int blendMode = BlendMode::Opaque;
   int cullMode = CullMode::None;
 
   ~Device();
-  void applyBlend(int mode) const;
-  void applyCull(int mode) const;
+  void applyBlend(int mode);
+  void applyCull(int mode);
+  void bindTexture(int unit, GLuint name);
 };
 
 class GlTexture;
@@ -143,6 +150,11 @@ class GlBufferBase : public Base {
   void clear() override {
     data_.clear();
     dirty_ = true;
+  }
+  bool resize(std::uint32_t bytes) override {
+    data_.resize(bytes);
+    dirty_ = true;
+    return true;
   }
   bool append(const void* data, std::uint32_t bytes) override {
     if (data == nullptr) return false;

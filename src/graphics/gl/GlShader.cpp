@@ -187,6 +187,7 @@ std::shared_ptr<GlShader> GlShader::create(std::shared_ptr<Device> device, const
   GLint count = 0;
   glGetProgramiv(prog, GL_ACTIVE_UNIFORMS, &count);
   glUseProgram(prog);
+  shader->device_->currentProgram = prog;
   int nextUnit = 0;
   for (GLint k = 0; k < count; ++k) {
     char name[256];
@@ -215,12 +216,12 @@ std::shared_ptr<GlShader> GlShader::create(std::shared_ptr<Device> device, const
     }
     shader->params_.push_back(std::move(p));
   }
-  glUseProgram(0);
   return shader;
 }
 
 GlShader::~GlShader() {
   if (device_ && device_->activeShader == this) device_->activeShader = nullptr;
+  if (device_ && device_->currentProgram == program_) device_->currentProgram = 0;
   if (program_ != 0) glDeleteProgram(program_);
 }
 
@@ -233,18 +234,25 @@ GlShader::Param* GlShader::find(std::u16string_view name) {
 bool GlShader::setScalars(std::u16string_view name, const float* fv, const GLint* iv, std::uint32_t count) {
   Param* p = find(name);
   if (p == nullptr || p->unit >= 0) return false;
+  bool changed = false;
   if (p->isFloat) {
     const std::uint32_t n = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(p->f.size()));
-    for (std::uint32_t k = 0; k < n; ++k) p->f[k] = fv ? fv[k] : static_cast<float>(iv[k]);
+    for (std::uint32_t k = 0; k < n; ++k) {
+      const float v = fv ? fv[k] : static_cast<float>(iv[k]);
+      changed = changed || p->f[k] != v;
+      p->f[k] = v;
+    }
   } else {
     const bool b = isBoolType(p->type);
     const std::uint32_t n = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(p->i.size()));
     for (std::uint32_t k = 0; k < n; ++k) {
-      const GLint v = iv ? iv[k] : static_cast<GLint>(fv[k]);
-      p->i[k] = b ? (v != 0) : v;
+      GLint v = iv ? iv[k] : static_cast<GLint>(fv[k]);
+      if (b) v = v != 0;
+      changed = changed || p->i[k] != v;
+      p->i[k] = v;
     }
   }
-  p->dirty = anyDirty_ = true;
+  if (changed) p->dirty = anyDirty_ = true;
   return true;
 }
 
@@ -365,8 +373,7 @@ void GlShader::flush() {
     if (!p.dirty) continue;
     p.dirty = false;
     if (p.unit >= 0) {
-      glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(p.unit));
-      glBindTexture(GL_TEXTURE_2D, p.texture ? static_cast<GLuint>(p.texture->getHandle()) : 0);
+      device_->bindTexture(p.unit, p.texture ? static_cast<GLuint>(p.texture->getHandle()) : 0);
       continue;
     }
     const GLint loc = p.location;
@@ -391,7 +398,10 @@ void GlShader::flush() {
 
 bool GlShader::begin() {
   if (began_) return false;
-  glUseProgram(program_);
+  if (device_->currentProgram != program_) {
+    glUseProgram(program_);
+    device_->currentProgram = program_;
+  }
   device_->activeShader = this;
   if (pass_.blend >= 0) device_->applyBlend(pass_.blend);
   if (pass_.cull >= 0) device_->applyCull(pass_.cull);

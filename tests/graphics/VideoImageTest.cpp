@@ -100,6 +100,8 @@ TEST_F(VideoImage, CopiesTheNewestFrameOpaqueAndUpright)
     clock = 0.35;
     EXPECT_TRUE(textureShows(5, 25, 0xFFFFFFFFu));
     EXPECT_TRUE(textureShows(35, 2, 0xFF000000u));
+    EXPECT_TRUE(textureShows(39, 29, 0xFF000000u));  // the last pixel is copied on its own
+    EXPECT_TRUE(textureShows(19, 29, 0xFFFFFFFFu));
 }
 
 TEST_F(VideoImage, AMovieThatEndsStopsAtZeroShowingItsLastFrame)

@@ -1,6 +1,7 @@
 #include "graphics/video/Video.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace QlGraphics {
@@ -52,15 +53,22 @@ void Video::onBeginFrame()
         return;
     const int width = std::min<int>(texture_->getWidth(), data_->getWidth());
     const int height = std::min<int>(texture_->getHeight(), data_->getHeight());
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height && width > 0; ++y) {
         std::uint8_t* dst = buffer->rowAt(y);
         const std::uint8_t* src = data_->rowAt(y);
-        for (int x = 0; x < width; ++x) {
-            dst[4 * x] = src[3 * x];
-            dst[4 * x + 1] = src[3 * x + 1];
-            dst[4 * x + 2] = src[3 * x + 2];
-            dst[4 * x + 3] = 255;
+        // Whole 32-bit loads for every pixel but the last of the row, whose fourth byte
+        // would lie past the frame; little-endian, so the loaded word is 0x??RRGGBB.
+        for (int x = 0; x + 1 < width; ++x) {
+            std::uint32_t v;
+            std::memcpy(&v, src + 3 * x, 4);
+            v |= 0xFF000000u;
+            std::memcpy(dst + 4 * x, &v, 4);
         }
+        const int x = width - 1;
+        dst[4 * x] = src[3 * x];
+        dst[4 * x + 1] = src[3 * x + 1];
+        dst[4 * x + 2] = src[3 * x + 2];
+        dst[4 * x + 3] = 255;
     }
     texture_->unlock();
 }

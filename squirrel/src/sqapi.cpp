@@ -42,8 +42,7 @@ HSQUIRRELVM sq_newthread(HSQUIRRELVM friendvm, SQInteger initialstacksize) {
   v->EnsureStack(initialstacksize > 0 ? initialstacksize : 64);
   v->_roottable = friendvm->_roottable;
   v->_errorhandler = friendvm->_errorhandler;
-  v->_debughook = friendvm->_debughook;
-  v->_nativedebughook = friendvm->_nativedebughook;
+  v->SetHook(friendvm->_debughook, friendvm->_nativedebughook);
   friendvm->Push(t);
   return v;
 }
@@ -62,16 +61,12 @@ void sq_seterrorhandler(HSQUIRRELVM v) {
 void sq_setdebughook(HSQUIRRELVM v) {
   SQObjectPtr& o = Stk(v, -1);
   if (sqtype(o) == OT_CLOSURE || sqtype(o) == OT_NATIVECLOSURE || sqtype(o) == OT_NULL) {
-    v->_debughook = o;
-    v->_nativedebughook = nullptr;
+    v->SetHook(o, nullptr);
     v->Pop();
   }
 }
 
-void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) {
-  v->_nativedebughook = hook;
-  v->_debughook.Null();
-}
+void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) { v->SetHook(SQObjectPtr(), hook); }
 
 void sq_close(HSQUIRRELVM v) {
   SQSharedState* ss = v->_ss;

@@ -168,6 +168,7 @@ class Compiler {
     fs.proto = new SQFunctionProto();
     fs.protoref = SQObjectPtr(fs.proto);
     fs.proto->source = _source;
+    fs.proto->debuginfo = _ss->_debuginfo;
     fs.literalmap = SQObjectPtr(sq_newtable_obj(_ss));
     _fs = &fs;
   }

@@ -42,6 +42,25 @@ bool SQVM::WakeUp(bool resumedret, const SQObject& val, SQObjectPtr& ret, bool r
 #pragma GCC diagnostic ignored "-Wpedantic"
 #endif
 
+int g_sqhookusers = 0;  // VMs with a debug hook set
+
+// Debug hook events before an instruction of the top frame runs: a call on
+// the first instruction, a line when the line changes (with debug info), a
+// return before RETURN.
+void SQVM::DebugStep(int op) {
+  if (_inhook || !HasHook()) return;
+  SQCallFrame* ci = &_frames.back();
+  int pc = (int)(ci->ip - 1 - ci->proto->code.data());
+  int line = ci->proto->GetLine(pc);
+  if (pc == 0) CallDebugHook('c', line);
+  ci = &_frames.back();
+  if (ci->proto->debuginfo && line != ci->lastline) {
+    ci->lastline = line;
+    CallDebugHook('l', line);
+  }
+  if (op == OP_RETURN) CallDebugHook('r', line);
+}
+
 // Runs script frames until the frame at index `rootframe` returns.
 bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
   // the C++ stack is shared by every thread of the VM
@@ -57,13 +76,21 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
   const SQInstruction* ip;
 #if defined(__GNUC__)
   // direct threading: each handler jumps straight to the next one
+  // dispatch: the table every handler jumps through; opdispatch: the
+  // handlers themselves. While any VM has a debug hook, every entry of
+  // dispatch leads to the hook check first.
   static const void* dispatch[256];
+  static const void* opdispatch[256];
+  static const void* hooktable[256];
+  static bool hookinstalled = false;
   if (!dispatch[0]) {
-    for (auto& d : dispatch) d = &&L_DEFAULT;
+    for (auto& d : opdispatch) d = &&L_DEFAULT;
+    for (auto& d : hooktable) d = &&L_HOOK;
     int n = 0;
-#define SQ_SETLABEL(x) dispatch[n++] = &&L_OP_##x;
+#define SQ_SETLABEL(x) opdispatch[n++] = &&L_OP_##x;
     SQ_OPCODES(SQ_SETLABEL)
 #undef SQ_SETLABEL
+    for (int i = 0; i < 256; i++) dispatch[i] = opdispatch[i];
   }
 #define DISPATCH()          \
   do {                      \
@@ -71,9 +98,17 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
     goto* dispatch[ins.op]; \
   } while (0)
 #define DISPATCH_FIRST() goto* dispatch[ins.op]
+#define SETDISP()                                  \
+  do {                                             \
+    if ((g_sqhookusers > 0) != hookinstalled) {    \
+      hookinstalled = g_sqhookusers > 0;           \
+      memcpy(dispatch, hookinstalled ? hooktable : opdispatch, sizeof dispatch); \
+    }                                              \
+  } while (0)
 #else
 #define DISPATCH() continue
 #define DISPATCH_FIRST() (void)0
+#define SETDISP() (void)0
 #endif
   SQObjectPtr* R;
   const SQObjectPtr* K;
@@ -85,6 +120,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
     base = ci->base;                  \
     R = _stack.data() + base;         \
     K = ci->literals;                 \
+    SETDISP();                        \
   } while (0)
 #define SYNC() ci->ip = ip
 #define AFTERCALL() \
@@ -619,6 +655,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               bool suspend;
               CallNative(_nativeclosure(c), cbase, nargs, ret, suspend);
               AFTERCALL();
+              SETDISP();
               if (suspend) {
                 if (_nnativecalls > 0 || _nestedexec > 1 || (SQInteger)_frames.size() <= rootframe)
                   RaiseAscii("cannot suspend through native calls/metamethods");
@@ -847,6 +884,14 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
           }
           case OP_CLOSE: L_OP_CLOSE: CloseOuters(base + ins.a); DISPATCH();
           default: L_DEFAULT: SYNC(); RaiseAscii("invalid instruction");
+#if defined(__GNUC__)
+          L_HOOK: {
+            SYNC();
+            DebugStep(ins.op);
+            AFTERCALL();
+            goto* opdispatch[ins.op];
+          }
+#endif
         }
       }
     } catch (std::bad_alloc&) {

@@ -321,6 +321,7 @@ struct SQFunctionProto : SQRefCounted {
   int ndefaults = 0;
   bool varparams = false;
   bool generator = false;
+  bool debuginfo = false;  // compiled with debug info: line events for the debug hook
   int stacksize = 0;
   SQObjectPtr name;
   SQObjectPtr source;

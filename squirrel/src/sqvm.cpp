@@ -38,7 +38,9 @@ SQVM::SQVM(SQSharedState* ss) : SQCollectable(ss) {
   _frames.reserve(16);
 }
 
-SQVM::~SQVM() {}
+SQVM::~SQVM() {
+  if (HasHook()) g_sqhookusers--;
+}
 
 void SQVM::GrowStack(SQInteger n) {
   if (n > SQ_MAX_STACK) RaiseAscii("stack overflow");
@@ -58,6 +60,7 @@ void SQVM::Traverse(void (*fn)(const SQObject&, void*), void* ud) {
 }
 
 void SQVM::Clear() {
+  SetHook(SQObjectPtr(), nullptr);
   _frames.clear();
   _traps.clear();
   for (auto& s : _stack) s.Null();
@@ -934,8 +937,31 @@ bool SQVM::Resume(SQGenerator* g, SQInteger target) {
 }
 
 void SQVM::CallDebugHook(int type, SQInteger line) {
-  (void)type;
-  (void)line;
+  SQCallFrame& f = _frames.back();
+  if (!f.proto) return;
+  const SQChar* src = sqtype(f.proto->source) == OT_STRING ? _string(f.proto->source)->_val : nullptr;
+  const SQChar* name = sqtype(f.proto->name) == OT_STRING ? _string(f.proto->name)->_val : nullptr;
+  _inhook = true;
+  if (_nativedebughook) {
+    _nativedebughook(this, type, src, line, name);
+  } else if (sqtype(_debughook) != OT_NULL) {
+    SQObjectPtr hook(_debughook), ret;
+    SQObjectPtr srco(f.proto->source), nameo(f.proto->name);
+    SQInteger oldtop = _top;
+    SQInteger t = f.base + f.proto->stacksize;
+    if (_top < t) _top = t;
+    Push(hook);
+    SQInteger b = _top;
+    Push(_roottable);
+    Push(SQObjectPtr((SQInteger)type));
+    Push(srco);
+    Push(SQObjectPtr(line));
+    Push(nameo);
+    Call(hook, 5, b, ret, false);
+    Pop(_top - b + 1);
+    _top = oldtop;
+  }
+  _inhook = false;
 }
 
 // Iteration step shared by foreach: returns 0 when done, 1 otherwise.

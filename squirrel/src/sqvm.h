@@ -8,7 +8,9 @@
 #define SQ_MAX_NATIVE_NESTING 180  // nested C++ entries of the interpreter
 #define SQ_MAX_STACK (1 << 22)
 
-struct SQVMError {};  // thrown inside the engine once _lasterror is set
+struct SQVMError {};
+
+extern int g_sqhookusers;  // VMs with a debug hook set (the interpreter checks hooks while > 0)  // thrown inside the engine once _lasterror is set
 
 struct SQSharedState {
   // string interning
@@ -52,6 +54,7 @@ struct SQCallFrame {
   SQInteger target = -1;  // absolute slot receiving the result, -1 none
   SQInteger ntraps = 0;
   SQGenerator* generator = nullptr;
+  int lastline = -1;   // for the debug hook's line events
   bool root = false;   // returning from it leaves the current Execute
   bool native = false;
 };
@@ -81,6 +84,7 @@ struct SQVM : SQCollectable {
   bool _suspendraise = true;
   SQObjectPtr _suspendvalue;
   bool _inerrorhandler = false;
+  bool _inhook = false;
   bool _wakeupthrow = false;        // resume by raising _lasterror
   SQInteger _suspendcallbase = -1;  // stack base of the host call that suspended
 
@@ -168,6 +172,14 @@ struct SQVM : SQCollectable {
   void LeaveFrame();
   bool WakeUp(bool resumedret, const SQObject& val, SQObjectPtr& ret, bool raiseerror);
   void CallDebugHook(int type, SQInteger line);
+  void DebugStep(int op);
+  bool HasHook() const { return sqtype(_debughook) != OT_NULL || _nativedebughook != nullptr; }
+  void SetHook(const SQObject& closure, SQDEBUGHOOK native) {
+    bool had = HasHook();
+    _debughook = closure;
+    _nativedebughook = native;
+    g_sqhookusers += (HasHook() ? 1 : 0) - (had ? 1 : 0);
+  }
 };
 
 // Helpers shared by the base library and the API.

@@ -397,4 +397,36 @@ TEST_F(Vm, ClosureStreamRoundTripAndDamagedStreamRejected) {
   EXPECT_GT(rejected, 0);
 }
 
+std::u16string g_hooklog;
+
+TEST_F(Vm, NativeDebugHookSeesCallsLinesAndReturns) {
+  sq_enabledebuginfo(v, SQTrue);
+  std::u16string src = u"function f(x) {\n  local y = x + 1\n  return y\n}\nf(1)\n";
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, src.c_str(), SQInteger(src.size()), u"dbg", SQFalse)));
+  g_hooklog.clear();
+  sq_setnativedebughook(v, [](HSQUIRRELVM, SQInteger type, const SQChar*, SQInteger line, const SQChar* fn) {
+    g_hooklog += char16_t(type);
+    g_hooklog += char16_t(u'0' + line);
+    g_hooklog += fn ? fn : u"?";
+    g_hooklog += u' ';
+  });
+  sq_pushroottable(v);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQFalse)));
+  sq_pop(v, 1);
+  EXPECT_NE(g_hooklog.find(u"c2f l2f l3f r3f"), std::u16string::npos) << std::string(g_hooklog.begin(), g_hooklog.end());
+  // without debug info only calls and returns are reported
+  sq_enabledebuginfo(v, SQFalse);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, src.c_str(), SQInteger(src.size()), u"dbg", SQFalse)));
+  g_hooklog.clear();
+  sq_pushroottable(v);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQFalse)));
+  sq_pop(v, 1);
+  EXPECT_EQ(g_hooklog.find(u'l'), std::u16string::npos);
+  EXPECT_NE(g_hooklog.find(u"c2f r3f"), std::u16string::npos);
+  sq_setnativedebughook(v, nullptr);
+  g_hooklog.clear();
+  ASSERT_TRUE(SQ_SUCCEEDED(Run(u"local a = 1")));
+  EXPECT_TRUE(g_hooklog.empty());
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include "io/archive/ArchiveWriter.h"
 #include "io/archive/QlaStorage.h"
 
+#include "GlFixture.h"
+#include "MemoryFiles.h"
 #include "MovieMaker.h"
 
 #include <gtest/gtest.h>
@@ -60,15 +62,61 @@ TEST(VideoLoading, PlaysMoviesFromAnArchive)
     ASSERT_TRUE(video);
     EXPECT_EQ(video->getWidth(), 64);
     EXPECT_NEAR(video->getDuration(), 6.0, 0.05);
-    ASSERT_TRUE(video->setPosition(5.75));  // frame 57: yellow
+    ASSERT_TRUE(video->setPosition(5.75));
     video->pause();
     video->play();
+    // Frames 57, 58 and 59 are blue, yellow and cyan (which one shows first depends on real
+    // time); the frames before them, red (55) and green (56), must not show.
+    ASSERT_TRUE(waitUntil([&] { return video->grabFrame(); }));
+    const std::uint8_t* p = video->getBits();  // blue, green, red
+    const bool blue = p[0] > 200 && p[1] < 60 && p[2] < 60;
+    const bool yellow = p[0] < 60 && p[1] > 200 && p[2] > 200;
+    const bool cyan = p[0] > 200 && p[1] > 200 && p[2] < 60;
+    EXPECT_TRUE(blue || yellow || cyan) << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
+    EXPECT_GE(video->getPosition(), 5.75);
+}
+
+struct CreateVideo : GlFixture {};
+
+TEST_F(CreateVideo, MakesAVideoTheContextRefreshesEveryFrame)
+{
+    MovieSpec spec;
+    spec.picture = solidFrames(kColors, spec.width, spec.height);
+    ASSERT_TRUE(makeMovie("created.avi", spec));
+    auto files = std::make_shared<MemoryFiles>();
+    files->files[u"movie.avi"] = readWholeFile("created.avi");
+    auto context = Context::create(engine);
+    ASSERT_TRUE(context);
+    context->setFileLoader(std::make_shared<Quillorane::GraphicsFileLoader>(files));
+    context->setVideoLoader(std::make_shared<VideoLoader>());
+    setContext(context);
+    EXPECT_FALSE(createVideo(u"movie.avi"));  // no screen canvas yet
+    setScreenCanvas(createCanvas(engine, 64, 48));
+
+    EXPECT_FALSE(createVideo(u"missing.avi"));
+    auto video = createVideo(u"movie.avi");
+    ASSERT_TRUE(video);
+    ASSERT_EQ(video->getWidth(), 64);
+    auto before = readTexture(*video->getTexture());
+    EXPECT_EQ(before[24 * 64 + 32], 0xFF000000u);  // opaque black until the first frame
+
+    video->play();
+    // Every frame of the movie is a bright colour; real time decides which one shows first.
+    Color shown = 0;
     EXPECT_TRUE(waitUntil([&] {
-        if (!video->grabFrame())
-            return false;
-        const std::uint8_t* p = video->getBits();
-        return p[2] > 200 && p[1] > 200 && p[0] < 60;
-    }));
+        context->beginFrame();  // the video's refresh runs here
+        context->endFrame(nullptr);
+        shown = readTexture(*video->getTexture())[24 * 64 + 32];
+        return channel(shown, 16) > 150 || channel(shown, 8) > 150 || channel(shown, 0) > 150;
+    })) << std::hex << shown;
+    // The context holds videos weakly: a dropped video stops being refreshed and goes away.
+    std::weak_ptr<IVideo> weak = video;
+    video.reset();
+    context->beginFrame();
+    context->endFrame(nullptr);
+    EXPECT_TRUE(weak.expired());
+    setScreenCanvas(nullptr);
+    setContext(nullptr);
 }
 
 }  // namespace

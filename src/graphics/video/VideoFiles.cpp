@@ -57,6 +57,17 @@ std::shared_ptr<IVideo> createVideo(std::u16string_view path)
     auto texture = context->getEngine()->createTexture(data->getWidth(), data->getHeight(), TextureFormat::Argb);
     if (!texture)
         return nullptr;
+    // Opaque black until the first frame arrives.
+    if (auto pixels = texture->lock()) {
+        for (int y = 0; y < texture->getHeight(); ++y) {
+            std::uint8_t* row = pixels->rowAt(y);
+            for (int x = 0; x < texture->getWidth(); ++x) {
+                row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0;
+                row[4 * x + 3] = 255;
+            }
+        }
+        texture->unlock();
+    }
     auto video = std::make_shared<Video>(std::move(data), std::move(texture));
     context->addLateCallback(video);
     return video;

@@ -87,23 +87,6 @@ TEST(World, ActorsHaveTheirOwnMaterialsOverSharedGeometry)
     EXPECT_EQ(actor->getPartCount(), 2u);
 }
 
-TEST(World, ActorDefaults)
-{
-    Actor actor(bareModel(0));
-    EXPECT_FALSE(actor.isReleased());
-    EXPECT_TRUE(actor.isVisible());
-    EXPECT_TRUE(actor.isClipping());
-    EXPECT_EQ(actor.getPriority(), 0);
-    EXPECT_EQ(actor.getScale().x, 1.0f);
-    EXPECT_EQ(actor.getScale().z, 1.0f);
-    EXPECT_EQ(actor.getPosition().y, 0.0f);
-    actor.setRotation(0, kPi / 2, 0);
-    actor.setScale(2, 1, 1);
-    const Matrix m = actor.getWorldMatrix();
-    const Vector4 p = transform({0, 0, 1, 1}, m);  // stretched along world x after turning
-    EXPECT_NEAR(p.x, 2.0f, 1e-5f);
-}
-
 TEST(World, ClippingSkipsBoxesOutsideTheView)
 {
     auto model = bareModel(1);

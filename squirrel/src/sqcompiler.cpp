@@ -60,7 +60,7 @@ struct Exp {
 class Compiler {
  public:
   Compiler(SQVM* v, const SQChar* src, SQInteger len, const SQChar* sourcename)
-      : _vm(v), _ss(v->_ss), _lex(src, len), _source(SQString::Create(v->_ss, sourcename)) {}
+      : _ss(v->_ss), _lex(src, len), _source(SQString::Create(v->_ss, sourcename)) {}
 
   bool Compile(SQObjectPtr& out, sqstring& err, SQInteger& line, SQInteger& col) {
     try {
@@ -91,7 +91,6 @@ class Compiler {
   }
 
  private:
-  SQVM* _vm;
   SQSharedState* _ss;
   SQLexer _lex;
   SQObjectPtr _source;

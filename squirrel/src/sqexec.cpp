@@ -38,8 +38,11 @@ bool SQVM::WakeUp(bool resumedret, const SQObject& val, SQObjectPtr& ret, bool r
   return Execute(_suspendroot, ret, raiseerror);
 }
 
-#if defined(__GNUC__)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wpedantic"
+#endif
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wunused-label"
 #endif
 
 int g_sqhookusers = 0;  // VMs with a debug hook set
@@ -74,7 +77,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
   SQCallFrame* ci;
   SQInstruction ins;
   const SQInstruction* ip;
-#if defined(__GNUC__)
+#if defined(__GNUC__) && !defined(__clang__)
   // direct threading: each handler jumps straight to the next one
   // dispatch: the table every handler jumps through; opdispatch: the
   // handlers themselves. While any VM has a debug hook, every entry of
@@ -277,10 +280,12 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
           }
           case OP_NEWMEMBER: L_OP_NEWMEMBER: {
             SYNC();
-            SQObjectPtr attrs;
-            if (ins.d & 2) attrs = R[ins.d >> 8];
-            NewSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), SQObjectPtr(R[ins.a]), attrs, (ins.d & 1) | 2,
-                    false);
+            {
+              SQObjectPtr attrs;
+              if (ins.d & 2) attrs = R[ins.d >> 8];
+              NewSlot(SQObjectPtr(R[ins.b]), SQObjectPtr(R[ins.c]), SQObjectPtr(R[ins.a]), attrs, (ins.d & 1) | 2,
+                      false);
+            }
             AFTERCALL();
             DISPATCH();
           }
@@ -605,15 +610,17 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             if (ins.op == OP_TAILCALL && sqtype(fn) == OT_CLOSURE && !_closure(fn)->proto()->generator &&
                 !ci->generator && ci->ntraps == 0) {
               // the callee replaces the running frame
-              SQObjectPtr c(fn);
-              CloseOuters(base);
-              SQInteger target = ci->target;
-              bool root = ci->root;
-              SQInteger stacksize = ci->proto->stacksize;
-              for (SQInteger k = 0; k < nargs; k++) R[k] = std::move(R[ins.a + 1 + k]);
-              for (SQInteger k = nargs; k < stacksize; k++) R[k].Null();
-              _frames.pop_back();
-              EnterScriptFrame(c, base, nargs, target, root);
+              {
+                SQObjectPtr c(fn);
+                CloseOuters(base);
+                SQInteger target = ci->target;
+                bool root = ci->root;
+                SQInteger stacksize = ci->proto->stacksize;
+                for (SQInteger k = 0; k < nargs; k++) R[k] = std::move(R[ins.a + 1 + k]);
+                for (SQInteger k = nargs; k < stacksize; k++) R[k].Null();
+                _frames.pop_back();
+                EnterScriptFrame(c, base, nargs, target, root);
+              }
               RELOAD();
               ip = ci->ip;
               DISPATCH();
@@ -643,13 +650,16 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               }
             }
             if (sqtype(fn) == OT_CLOSURE && !_closure(fn)->proto()->generator) {
-              SQObjectPtr c(fn);
-              EnterScriptFrame(c, cbase, nargs, base + ins.a, false);
+              {
+                SQObjectPtr c(fn);
+                EnterScriptFrame(c, cbase, nargs, base + ins.a, false);
+              }
               RELOAD();
               ip = ci->ip;
               DISPATCH();
             }
             if (sqtype(fn) == OT_NATIVECLOSURE) {
+             {
               SQObjectPtr c(fn);
               SQObjectPtr ret;
               bool suspend;
@@ -669,6 +679,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               }
               R[ins.a] = std::move(ret);
               _top = base + ci->proto->stacksize;
+             }
               DISPATCH();
             }
             {
@@ -789,23 +800,24 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
                 ip += ins.d;
                 DISPATCH();
               }
-              SQObjectPtr gobj(R[ins.a]);
-              SQObjectPtr ret;
-              SQInteger n = sqtype(R[ins.a + 3]) == OT_INTEGER ? _integer(R[ins.a + 3]) : 0;
-              _top = base + ci->proto->stacksize;
-              // resume the generator
+              bool dead;
               {
+                SQObjectPtr gobj(R[ins.a]);
+                SQObjectPtr ret;
+                SQInteger n = sqtype(R[ins.a + 3]) == OT_INTEGER ? _integer(R[ins.a + 3]) : 0;
+                _top = base + ci->proto->stacksize;
+                // resume the generator
                 extern bool sq_resumegenerator(SQVM * v, SQGenerator * g, SQObjectPtr & ret);
                 if (!sq_resumegenerator(this, g, ret)) throw SQVMError{};
+                AFTERCALL();
+                dead = g->_state == SQGenerator::eDead;
+                if (!dead) {
+                  R[ins.a + 1].SetInt(n);
+                  R[ins.a + 2] = std::move(ret);
+                  R[ins.a + 3].SetInt(n + 1);
+                }
               }
-              AFTERCALL();
-              if (g->_state == SQGenerator::eDead) {
-                ip += ins.d;
-                DISPATCH();
-              }
-              R[ins.a + 1].SetInt(n);
-              R[ins.a + 2] = std::move(ret);
-              R[ins.a + 3].SetInt(n + 1);
+              if (dead) ip += ins.d;
               DISPATCH();
             }
             if (!more) ip += ins.d;
@@ -869,12 +881,14 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             SYNC();
             if (sqtype(R[ins.b]) != OT_GENERATOR)
               RaiseAscii("trying to resume a '%s',only genenerator can be resumed", sq_typename(sqtype(R[ins.b])));
-            SQObjectPtr g(R[ins.b]), ret;
-            extern bool sq_resumegenerator(SQVM * v, SQGenerator * g, SQObjectPtr & ret);
-            _top = base + ci->proto->stacksize;
-            if (!sq_resumegenerator(this, _generator(g), ret)) throw SQVMError{};
-            AFTERCALL();
-            R[ins.a] = std::move(ret);
+            {
+              SQObjectPtr g(R[ins.b]), ret;
+              extern bool sq_resumegenerator(SQVM * v, SQGenerator * g, SQObjectPtr & ret);
+              _top = base + ci->proto->stacksize;
+              if (!sq_resumegenerator(this, _generator(g), ret)) throw SQVMError{};
+              AFTERCALL();
+              R[ins.a] = std::move(ret);
+            }
             DISPATCH();
           }
           case OP_GETBASE: L_OP_GETBASE: {
@@ -884,7 +898,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
           }
           case OP_CLOSE: L_OP_CLOSE: CloseOuters(base + ins.a); DISPATCH();
           default: L_DEFAULT: SYNC(); RaiseAscii("invalid instruction");
-#if defined(__GNUC__)
+#if defined(__GNUC__) && !defined(__clang__)
           L_HOOK: {
             SYNC();
             DebugStep(ins.op);

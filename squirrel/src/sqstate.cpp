@@ -502,8 +502,6 @@ done:
       GetMemberIndex(key, m);
       _constructoridx = SQ_MEMBER_IDX(m);
     }
-    if (isfunc && _string(key)->_len > 1 && _string(key)->_val[0] == '_' && _string(key)->_val[1] == '_' ) {
-    }
     for (int i = 0; i < MT_LAST; i++)
       if (sq_rawequal(key, ss->_metanames[i])) _metamethods[i] = val;
   }

@@ -683,14 +683,6 @@ bool SQVM::In(const SQObject& key, const SQObject& obj) {
   return Get(o, k, tmp, true, false);
 }
 
-static inline bool IsFalse(const SQObject& o) {
-  if (o._type & SQOBJECT_CANBEFALSE) {
-    if (o._type == OT_FLOAT) return o._unVal.fFloat == 0.0f;
-    return o._unVal.nInteger == 0;
-  }
-  return false;
-}
-
 // ---------------------------------------------------------------- outers
 SQObjectPtr SQVM::FindOuter(SQInteger stackidx) {
   SQOuter** pp = &_openouters;
@@ -719,11 +711,6 @@ void SQVM::CloseOuters(SQInteger fromidx) {
 }
 
 // ---------------------------------------------------------------- calls
-static inline void CheckParams(SQVM* v, SQInteger n) {
-  (void)v;
-  (void)n;
-}
-
 bool SQVM::EnterScriptFrame(const SQObject& closure, SQInteger base, SQInteger nargs, SQInteger target,
                             bool root) {
   SQClosure* cl = _closure(closure);

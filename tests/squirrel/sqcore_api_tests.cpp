@@ -429,4 +429,34 @@ TEST_F(Vm, NativeDebugHookSeesCallsLinesAndReturns) {
   EXPECT_TRUE(g_hooklog.empty());
 }
 
+TEST_F(Vm, CallsDoNotLeakReferencesToWhatTheyCall) {
+  RegisterGlobal(u"add", AddInts, 3, u".ii");
+  ASSERT_TRUE(SQ_SUCCEEDED(Run(u"function tail(n) { if (n == 0) return 0; return tail(n - 1) }\n"
+                              u"function gen() { yield 1; yield 2 }\n"
+                              u"function withdef(a, b = 1) { return a + b }\n"
+                              u"class C { </ tag = 1 /> x = 1 }")));
+  const SQChar* names[] = {u"add", u"tail", u"gen", u"withdef", u"C"};
+  HSQOBJECT h[5];
+  SQUnsignedInteger before[5];
+  for (int i = 0; i < 5; i++) {
+    sq_pushroottable(v);
+    sq_pushstring(v, names[i], -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    sq_getstackobj(v, -1, &h[i]);
+    sq_addref(v, &h[i]);
+    sq_pop(v, 2);
+    before[i] = sq_getrefcount(v, &h[i]);
+  }
+  ASSERT_TRUE(SQ_SUCCEEDED(Run(u"for (local i = 0; i < 500; i++) {\n"
+                              u"  add(i, 1); tail(3); withdef(i)\n"
+                              u"  foreach (x in gen()) {}\n"
+                              u"  local g = gen(); resume g\n"
+                              u"  C.getattributes(\"x\")\n"
+                              u"}")));
+  for (int i = 0; i < 5; i++) {
+    EXPECT_EQ(sq_getrefcount(v, &h[i]), before[i]) << i;
+    sq_release(v, &h[i]);
+  }
+}
+
 }  // namespace

@@ -40,6 +40,8 @@ SQVM::SQVM(SQSharedState* ss) : SQCollectable(ss) {
 
 SQVM::~SQVM() {
   if (HasHook()) g_sqhookusers--;
+  // closures made by this thread keep the values of its live locals
+  CloseOuters(0);
 }
 
 void SQVM::GrowStack(SQInteger n) {
@@ -61,6 +63,7 @@ void SQVM::Traverse(void (*fn)(const SQObject&, void*), void* ud) {
 
 void SQVM::Clear() {
   SetHook(SQObjectPtr(), nullptr);
+  CloseOuters(0);
   _frames.clear();
   _traps.clear();
   for (auto& s : _stack) s.Null();

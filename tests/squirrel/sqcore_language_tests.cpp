@@ -218,4 +218,17 @@ TEST(Language, StringDelegatesCountUtf16Units) {
             u"11 6 w\u00f6rld H\u00e9LLO W\u00f6RLD 233");
 }
 
+TEST(Language, ClosuresOutliveTheThreadThatMadeThem) {
+  EXPECT_EQ(RunScript(u"local t = newthread(function() { local x = 41; ::f <- function() { return ++x }; suspend(0) })\n"
+                      u"t.call(); t = null; collectgarbage()\n"
+                      u"local junk = []; for (local i = 0; i < 1000; i++) junk.append({ a = i })\n"
+                      u"print(f() + \" \" + f())"),
+            u"42 43");
+  // a generator's locals captured by a closure survive the generator
+  EXPECT_EQ(RunScript(u"function g() { local n = 1; ::h <- @() n * 10; yield n; n = 5; yield n }\n"
+                      u"local it = g(); resume it; it = null\n"
+                      u"print(h() + \"\")"),
+            u"10");
+}
+
 }  // namespace

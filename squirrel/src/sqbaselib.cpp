@@ -490,6 +490,10 @@ bool SortCompare(HSQUIRRELVM v, const SQObjectPtr& fn, const SQObjectPtr& a, con
 // elements scripts observe depends on this exact shape).
 bool SiftDown(HSQUIRRELVM v, SQArray* a, SQInteger root, SQInteger bottom, const SQObjectPtr& fn) {
   for (;;) {
+    if (bottom >= a->Size()) {  // the comparator shrank the array
+      v->_lasterror = sq_str(v->_ss, "array modified during sort");
+      return false;
+    }
     SQInteger child = root * 2;
     if (child > bottom) return true;
     SQInteger best = child;

@@ -231,4 +231,13 @@ TEST(Language, ClosuresOutliveTheThreadThatMadeThem) {
             u"10");
 }
 
+TEST(Language, SortSurvivesAComparatorThatChangesTheArray) {
+  EXPECT_EQ(RunScript(u"local a = [5, 4, 3, 2, 1, 0, 9, 8, 7, 6]\n"
+                      u"a.sort(function(x, y) { if (a.len() > 2) a.pop(); return x <=> y })"),
+            u"ERR:array modified during sort");
+  EXPECT_EQ(RunScript(u"local a = [3, 1, 2]\n"
+                      u"a.sort(function(x, y) { a.append(0); return x <=> y }); print(\"\" + (a.len() > 3))"),
+            u"true");
+}
+
 }  // namespace

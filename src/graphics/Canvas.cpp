@@ -274,7 +274,7 @@ bool Canvas::drawQuad(const Region& region, const Destination& dest, const Rect&
 
 void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
                       IEffect2d* effect, int blend, Color color) {
-  float x1 = static_cast<float>(dest.x1), y1 = static_cast<float>(dest.y1);
+  const float x1 = static_cast<float>(dest.x1), y1 = static_cast<float>(dest.y1);
   float x2, y2;
   if (dest.mode == 0) {
     x2 = x1 + static_cast<float>(std::abs(source.width()));
@@ -284,9 +284,21 @@ void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
     y2 = static_cast<float>(dest.y2);
   }
   Vertex2d* v = renderer_.quad(blend, effect, region.texture);
+  // Texture coordinates depend only on the source rectangle and the texture's size; sprites
+  // are usually drawn many times in a row, so the last result is kept.
   const float tw = renderer_.texWidth(), th = renderer_.texHeight();
-  const float u1 = static_cast<float>(source.x1) / tw, u2 = static_cast<float>(source.x2) / tw;
-  const float v1 = static_cast<float>(source.y1) / th, v2 = static_cast<float>(source.y2) / th;
+  TexCoords& tc = texCoords_;
+  if (tw != tc.texWidth || th != tc.texHeight || source.x1 != tc.source.x1 || source.y1 != tc.source.y1 ||
+      source.x2 != tc.source.x2 || source.y2 != tc.source.y2) {
+    tc.texWidth = tw;
+    tc.texHeight = th;
+    tc.source = source;
+    tc.u1 = static_cast<float>(source.x1) / tw;
+    tc.u2 = static_cast<float>(source.x2) / tw;
+    tc.v1 = static_cast<float>(source.y1) / th;
+    tc.v2 = static_cast<float>(source.y2) / th;
+  }
+  const float u1 = tc.u1, u2 = tc.u2, v1 = tc.v1, v2 = tc.v2;
   // Corners a b / d c, clockwise from the top left.
   float ax = x1, ay = y1, bx = x2, by = y1, cx = x2, cy = y2, dx = x1, dy = y2;
   if (rotation.angle != 0.0f) {
@@ -304,9 +316,21 @@ void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
   }
   // Corners move onto pixel corners, so a quad at its own size covers exactly its pixels.
   ax -= 0.5f, ay -= 0.5f, bx -= 0.5f, by -= 0.5f, cx -= 0.5f, cy -= 0.5f, dx -= 0.5f, dy -= 0.5f;
-  const Vertex2d quad[6] = {{ax, ay, 0, color, u1, v1}, {bx, by, 0, color, u2, v1}, {cx, cy, 0, color, u2, v2},
-                            {ax, ay, 0, color, u1, v1}, {cx, cy, 0, color, u2, v2}, {dx, dy, 0, color, u1, v2}};
-  std::copy(quad, quad + 6, v);
+  // Written straight into the batch: two triangles a b c and a c d.
+  const auto put = [color](Vertex2d& o, float x, float y, float u, float w) {
+    o.x = x;
+    o.y = y;
+    o.z = 0.0f;
+    o.color = color;
+    o.u = u;
+    o.v = w;
+  };
+  put(v[0], ax, ay, u1, v1);
+  put(v[1], bx, by, u2, v1);
+  put(v[2], cx, cy, u2, v2);
+  put(v[3], ax, ay, u1, v1);
+  put(v[4], cx, cy, u2, v2);
+  put(v[5], dx, dy, u1, v2);
 }
 
 bool Canvas::pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend,

@@ -214,6 +214,13 @@ class Canvas : public ICanvas {
   std::shared_ptr<ITarget> target_;
   Renderer2d renderer_;
   bool drawing_ = false;
+  // The texture coordinates of the last quad's source rectangle, for the texture size they
+  // were computed with.
+  struct TexCoords {
+    float texWidth = 0, texHeight = 0;
+    Rect source;
+    float u1 = 0, v1 = 0, u2 = 0, v2 = 0;
+  } texCoords_;
   std::vector<Vertex2d> scratch_;
 };
 

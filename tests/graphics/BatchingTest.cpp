@@ -54,7 +54,21 @@ class CountingEngine : public IEngine {
     draws.push_back(std::move(d));
     return e_->draw(primitive, count, start);
   }
-  bool drawIndexed(int p, std::uint32_t c, std::uint32_t s) override { return e_->drawIndexed(p, c, s); }
+  // Recorded like draw: the vertices in the order the indices pick them.
+  bool drawIndexed(int primitive, std::uint32_t count, std::uint32_t start) override {
+    Draw d{primitive, count, e_->getBlendMode(), {}};
+    auto vb = e_->getVertexBuffer();
+    auto ib = e_->getIndexBuffer();
+    const std::uint32_t used = primitiveVertexCount(primitive, count);
+    for (std::uint32_t i = start; vb && ib && i < start + used && i < ib->getCount(); ++i) {
+      const std::uint32_t index = ib->getFormat() == IndexFormat::Index16
+                                      ? *static_cast<const std::uint16_t*>(ib->elementAt(i))
+                                      : *static_cast<const std::uint32_t*>(ib->elementAt(i));
+      if (index < vb->getCount()) d.vertices.push_back(*static_cast<const Vertex2d*>(vb->elementAt(index)));
+    }
+    draws.push_back(std::move(d));
+    return e_->drawIndexed(primitive, count, start);
+  }
   bool present() override { return e_->present(); }
 
  private:
@@ -197,4 +211,108 @@ TEST_F(BatchingTest, QuadCornersSitHalfAPixelBackAndRejectedDrawsKeepTheBatch) {
   EXPECT_EQ(minY, 8.5f);
   EXPECT_EQ(maxX, 10.5f);
   EXPECT_EQ(maxY, 12.5f);
+}
+
+namespace {
+
+// Corner positions of quad k of a drawn triangle list: triangles a b c and a c d of the quad
+// whose top-left pixel is (x, y) and whose size is 4 x 4.
+void expectQuadAt(const std::vector<Vertex2d>& v, std::size_t first, float x, float y) {
+  ASSERT_GE(v.size(), first + 6);
+  const float xs[6] = {x, x + 4, x + 4, x, x + 4, x}, ys[6] = {y, y, y + 4, y, y + 4, y + 4};
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_EQ(v[first + k].x, xs[k] - 0.5f) << first + k;
+    EXPECT_EQ(v[first + k].y, ys[k] - 0.5f) << first + k;
+  }
+}
+
+}  // namespace
+
+TEST_F(BatchingTest, QuadsAndOtherTrianglesShareOneBatchInEitherOrder) {
+  Region r;
+  ASSERT_TRUE(a->getRegion(r));
+  const Vertex2d tri[3] = {{20, 20, 0, kWhite, 0, 0}, {24, 20, 0, kWhite, 1, 0}, {20, 24, 0, kWhite, 0, 1}};
+  // Quads first, then a triangle list, then another quad.
+  canvas->begin();
+  canvas->clear(0xFF000000u);
+  canvas->drawImage(a.get(), Destination{0, 0, 0});
+  canvas->drawImage(a.get(), Destination{0, 4, 8});
+  ASSERT_TRUE(canvas->drawPolygon(r, Primitive::TriangleList, tri, 3, Rect{0, 0, 4, 4}, nullptr, 1, kWhite));
+  canvas->drawImage(a.get(), Destination{0, 8, 0});
+  canvas->end();
+  ASSERT_EQ(draws(), 1u);
+  const auto& d = counting->draws[0];
+  EXPECT_EQ(d.primitive, Primitive::TriangleList);
+  EXPECT_EQ(d.count, 7u);
+  ASSERT_EQ(d.vertices.size(), 21u);
+  expectQuadAt(d.vertices, 0, 0, 0);
+  expectQuadAt(d.vertices, 6, 4, 8);
+  EXPECT_EQ(d.vertices[12].x, 19.5f);
+  EXPECT_EQ(d.vertices[13].x, 23.5f);
+  EXPECT_EQ(d.vertices[14].y, 23.5f);
+  EXPECT_EQ(d.vertices[13].u, 1.0f);
+  expectQuadAt(d.vertices, 15, 8, 0);
+  const auto px = readCanvas(*canvas);
+  EXPECT_EQ(px[1 * 32 + 1], texel(1, 1));
+  EXPECT_EQ(px[11 * 32 + 7], texel(3, 3));
+  EXPECT_EQ(px[3 * 32 + 8], texel(0, 3));
+  EXPECT_EQ(px[20 * 32 + 20], texel(0, 0));
+
+  // A triangle list first, then quads.
+  canvas->begin();
+  ASSERT_TRUE(canvas->drawPolygon(r, Primitive::TriangleList, tri, 3, Rect{0, 0, 4, 4}, nullptr, 1, kWhite));
+  canvas->drawImage(a.get(), Destination{0, 12, 4});
+  canvas->drawImage(a.get(), Destination{0, 0, 16});
+  canvas->end();
+  ASSERT_EQ(draws(), 2u);
+  const auto& e = counting->draws[1];
+  EXPECT_EQ(e.count, 5u);
+  ASSERT_EQ(e.vertices.size(), 15u);
+  EXPECT_EQ(e.vertices[0].x, 19.5f);
+  expectQuadAt(e.vertices, 3, 12, 4);
+  expectQuadAt(e.vertices, 9, 0, 16);
+}
+
+TEST_F(BatchingTest, LongQuadRunIsOneDrawThatReachesItsLastQuad) {
+  // More quads than the batch first has room for, all off the canvas but the last one.
+  constexpr int kQuads = 5000;
+  canvas->begin();
+  canvas->clear(0xFF000000u);
+  for (int i = 0; i + 1 < kQuads; ++i) canvas->drawImage(a.get(), Destination{0, 40 + i % 50, 40});
+  canvas->drawImage(a.get(), Destination{0, 10, 12});
+  canvas->end();
+  ASSERT_EQ(draws(), 1u);
+  const auto& d = counting->draws[0];
+  EXPECT_EQ(d.count, 2u * kQuads);
+  ASSERT_EQ(d.vertices.size(), 6u * kQuads);
+  expectQuadAt(d.vertices, 6u * (kQuads - 2), 40 + (kQuads - 2) % 50, 40);
+  expectQuadAt(d.vertices, 6u * (kQuads - 1), 10, 12);
+  const auto px = readCanvas(*canvas);
+  EXPECT_EQ(px[12 * 32 + 10], texel(0, 0));
+  EXPECT_EQ(px[15 * 32 + 13], texel(3, 3));
+  EXPECT_EQ(px[11 * 32 + 10], 0xFF000000u);
+  EXPECT_EQ(px[12 * 32 + 14], 0xFF000000u);
+  // A short run after the long one draws just its own quads.
+  canvas->begin();
+  canvas->drawImage(a.get(), Destination{0, 0, 0});
+  canvas->end();
+  ASSERT_EQ(draws(), 2u);
+  EXPECT_EQ(counting->draws[1].count, 2u);
+  expectQuadAt(counting->draws[1].vertices, 0, 0, 0);
+  EXPECT_EQ(counting->draws[1].vertices.size(), 6u);
+}
+
+TEST_F(BatchingTest, SameSourceRectangleOnTexturesOfAnotherSize) {
+  auto big = makeTexture(*engine, 8, 8, texel);
+  TestImage c(big, 0, 0, 4, 4);
+  canvas->begin();
+  canvas->drawImage(a.get(), Destination{0, 0, 0});
+  canvas->drawImage(&c, Destination{0, 4, 0});
+  canvas->drawImage(a.get(), Destination{0, 8, 0});
+  canvas->end();
+  ASSERT_EQ(draws(), 3u);
+  EXPECT_EQ(counting->draws[0].vertices[2].u, 1.0f);
+  EXPECT_EQ(counting->draws[1].vertices[2].u, 0.5f);
+  EXPECT_EQ(counting->draws[1].vertices[2].v, 0.5f);
+  EXPECT_EQ(counting->draws[2].vertices[2].u, 1.0f);
 }

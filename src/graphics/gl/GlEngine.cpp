@@ -481,7 +481,22 @@ bool Engine::drawIndexed(int primitive, std::uint32_t count, std::uint32_t start
   auto* ib = static_cast<GlIndexBuffer*>(indexBuffer_.get());
   Device& d = *device_;
   GLuint first = 0;
-  bindVertices(first, 0, 0, true);
+  if (vertexBuffer_->getStorage() == Storage::Device) {
+    bindVertices(first, 0, 0, true);
+  } else {
+    // Streams only the vertices the drawn indices reach, not the buffer's whole size.
+    const std::uint8_t* at = ib->bytes() + static_cast<std::size_t>(start) * ib->getStride();
+    std::uint32_t top = 0;
+    if (ib->getFormat() == IndexFormat::Index16) {
+      const auto* i16 = reinterpret_cast<const std::uint16_t*>(at);
+      for (std::uint32_t i = 0; i < n; ++i) top = i16[i] > top ? i16[i] : top;
+    } else {
+      const auto* i32 = reinterpret_cast<const std::uint32_t*>(at);
+      for (std::uint32_t i = 0; i < n; ++i) top = i32[i] > top ? i32[i] : top;
+    }
+    const std::uint32_t reach = std::min(top + 1, vertexBuffer_->getCount());
+    bindVertices(first, 0, reach, false);
+  }
   const GLenum type = ib->getFormat() == IndexFormat::Index16 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
   GLintptr offset = 0;
   if (ib->getStorage() == Storage::Device) {

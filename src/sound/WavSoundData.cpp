@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace QlSound::Core {
 
@@ -30,6 +31,32 @@ WavFormatRecord formatFrom(const std::uint8_t* p)
 
 bool usable(const WavFormatRecord& f) { return f.channels != 0 && f.bitsPerSample != 0; }
 
+constexpr std::uint16_t kTagFloat = 3;
+constexpr std::uint16_t kTagExtensible = 0xFFFE;
+
+// Rewrites `count` little-endian 32-bit float samples in place as 32-bit
+// signed integers, clipped to full scale; NaN becomes silence.
+void floatToInt32(std::uint8_t* p, std::uint32_t count)
+{
+    for (std::uint32_t i = 0; i < count; ++i, p += 4) {
+        const std::uint32_t bits = u32At(p);
+        float v;
+        std::memcpy(&v, &bits, 4);
+        std::int32_t s = 0;
+        if (v >= 1.0f)
+            s = 0x7FFFFFFF;
+        else if (v <= -1.0f)
+            s = std::numeric_limits<std::int32_t>::min();
+        else if (v == v)
+            s = static_cast<std::int32_t>(static_cast<double>(v) * 2147483648.0);
+        const auto u = static_cast<std::uint32_t>(s);
+        p[0] = static_cast<std::uint8_t>(u);
+        p[1] = static_cast<std::uint8_t>(u >> 8);
+        p[2] = static_cast<std::uint8_t>(u >> 16);
+        p[3] = static_cast<std::uint8_t>(u >> 24);
+    }
+}
+
 // Walks the chunk list after the 12-byte RIFF head. Every size is checked
 // against the file's size before anything is read.
 bool walkChunks(const IFileData& file, WavSoundInfo& info)
@@ -45,10 +72,15 @@ bool walkChunks(const IFileData& file, WavSoundInfo& info)
         const std::uint64_t chunkSize = u32At(head + 4);
         const std::uint64_t body = at + 8;
         if (std::memcmp(head, "fmt ", 4) == 0 && !haveFormat) {
-            std::uint8_t fmt[16];
+            std::uint8_t fmt[26];
             if (chunkSize < 16 || body + 16 > size) return false;
             if (file.read(fmt, static_cast<std::uint32_t>(body), 16) != 16) return false;
             format = formatFrom(fmt);
+            // An extensible format names its real tag in the first two bytes
+            // of the sub-format id, 24 bytes into the chunk.
+            if (format.formatTag == kTagExtensible && chunkSize >= 26 &&
+                file.read(fmt + 16, static_cast<std::uint32_t>(body + 16), 10) == 10)
+                format.formatTag = u16At(fmt + 24);
             haveFormat = true;
         } else if (std::memcmp(head, "data", 4) == 0 && !haveData) {
             dataOffset = static_cast<std::uint32_t>(body);
@@ -85,7 +117,8 @@ bool parseWavHeader(const IFileData& file, WavSoundInfo& info)
 }
 
 WavSoundData::WavSoundData(std::shared_ptr<const WavSoundInfo> info, std::shared_ptr<IFileData> file)
-    : info_(std::move(info)), file_(std::move(file))
+    : info_(std::move(info)), file_(std::move(file)),
+      float32_(info_->format.formatTag == kTagFloat && info_->format.bitsPerSample == 32)
 {
 }
 
@@ -113,8 +146,13 @@ std::uint32_t WavSoundData::tell() const { return position_ / frameBytes(); }
 std::uint32_t WavSoundData::read(void* buffer, std::uint32_t bytes)
 {
     if (buffer == nullptr || position_ >= info_->dataSize) return 0;
-    const std::uint32_t n = std::min(bytes, info_->dataSize - position_);
-    const std::uint32_t got = file_->read(buffer, info_->dataOffset + position_, n);
+    std::uint32_t n = std::min(bytes, info_->dataSize - position_);
+    if (float32_) n -= n % 4;  // whole samples only, so each one converts
+    std::uint32_t got = file_->read(buffer, info_->dataOffset + position_, n);
+    if (float32_) {
+        got -= got % 4;
+        floatToInt32(static_cast<std::uint8_t*>(buffer), got / 4);
+    }
     position_ += got;
     return got;
 }

@@ -1,4 +1,5 @@
-// PCM WAV files: header parsing and a decoder that copies the data chunk.
+// PCM WAV files: header parsing and a decoder that copies the data chunk
+// (32-bit float data is converted to 32-bit integer samples as it is read).
 #pragma once
 
 #include "sound/SoundData.h"
@@ -6,7 +7,7 @@
 namespace QlSound::Core {
 
 struct WavFormatRecord {
-    std::uint16_t formatTag = 0;
+    std::uint16_t formatTag = 0;      // 1 integer PCM, 3 float; an extensible header's sub-format
     std::uint16_t channels = 0;
     std::uint32_t sampleRate = 0;
     std::uint32_t avgBytesPerSec = 0;
@@ -46,6 +47,7 @@ private:
 
     std::shared_ptr<const WavSoundInfo> info_;
     std::shared_ptr<IFileData> file_;
+    bool float32_ = false;        // 32-bit float samples, handed out as 32-bit integers
     std::uint32_t position_ = 0;  // bytes into the data chunk
 };
 

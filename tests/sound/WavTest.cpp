@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 using namespace QlSoundTest;
@@ -144,4 +146,72 @@ TEST(Wav, NotWavOrUnplayableHeadersAreRefused)
     Bytes tinyAlign = canonicalWav(2, 8000, 8, counting(10));
     tinyAlign[32] = 1;  // one byte for two channels: zero bytes per sample
     EXPECT_FALSE(loader.load(fileData(tinyAlign)));
+}
+
+namespace {
+
+Bytes floatPcm(const std::vector<float>& samples)
+{
+    Bytes b(samples.size() * 4);
+    std::memcpy(b.data(), samples.data(), b.size());  // little-endian host
+    return b;
+}
+
+std::vector<std::int32_t> int32Samples(const Bytes& b)
+{
+    std::vector<std::int32_t> out(b.size() / 4);
+    std::memcpy(out.data(), b.data(), out.size() * 4);
+    return out;
+}
+
+}  // namespace
+
+TEST(Wav, FloatSamplesAreConvertedToIntegerPcm)
+{
+    const std::vector<float> samples = {0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 3.0f, -7.0f, std::nanf(""), 0.25f, -0.25f};
+    const std::vector<std::int32_t> expected = {0,          1 << 30,    -(1 << 30), INT32_MAX, INT32_MIN,
+                                                INT32_MAX,  INT32_MIN,  0,          1 << 29,   -(1 << 29)};
+    Bytes plain = canonicalWav(2, 48000, 32, floatPcm(samples));
+    plain[20] = 3;  // format tag: IEEE float
+    auto wav = loadWav(plain);
+    ASSERT_TRUE(wav);
+    EXPECT_EQ(wav->getFormat(), (QlSound::SoundFormat{2, 48000, 32}));
+    EXPECT_EQ(wav->getLength(), 5u);
+    EXPECT_EQ(int32Samples(readAll(*wav)), expected);
+    ASSERT_TRUE(wav->seek(4));
+    std::uint8_t last[8];
+    ASSERT_EQ(wav->read(last, 8), 8u);
+    EXPECT_EQ(int32Samples(Bytes(last, last + 8)), std::vector<std::int32_t>(expected.end() - 2, expected.end()));
+
+    // The same data behind an extensible header whose sub-format is float.
+    Bytes ext;
+    putTag(ext, "RIFF");
+    putU32(ext, 0);
+    putTag(ext, "WAVE");
+    putTag(ext, "fmt ");
+    putU32(ext, 40);
+    putU16(ext, 0xFFFE);
+    putU16(ext, 2);
+    putU32(ext, 48000);
+    putU32(ext, 48000 * 8);
+    putU16(ext, 8);
+    putU16(ext, 32);
+    putU16(ext, 22);  // extension size
+    putU16(ext, 32);  // valid bits
+    putU32(ext, 3);   // channel mask
+    putU16(ext, 3);   // sub-format: float
+    for (int i = 0; i < 14; ++i) ext.push_back(0);
+    putTag(ext, "data");
+    const Bytes pcm = floatPcm(samples);
+    putU32(ext, static_cast<std::uint32_t>(pcm.size()));
+    ext.insert(ext.end(), pcm.begin(), pcm.end());
+    auto extWav = loadWav(ext);
+    ASSERT_TRUE(extWav);
+    EXPECT_EQ(int32Samples(readAll(*extWav)), expected);
+
+    // Integer 32-bit data stays as it is.
+    const Bytes intPcm = counting(16);
+    auto intWav = loadWav(canonicalWav(1, 8000, 32, intPcm));
+    ASSERT_TRUE(intWav);
+    EXPECT_EQ(readAll(*intWav), intPcm);
 }

@@ -1,5 +1,6 @@
 #include "io/File.h"
 
+#include "io/CaseFold.h"
 #include "io/FileStream.h"
 #include "io/Path.h"
 #include "io/TextCodec.h"
@@ -132,26 +133,6 @@ std::u16string resolveCase(const std::u16string& path)
 }
 
 } // namespace
-
-char16_t foldCase(char16_t c)
-{
-    if (c < 0x80)
-        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
-    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
-        (c >= 0x430 && c <= 0x44F) || (c >= 0xFF41 && c <= 0xFF5A))
-        return static_cast<char16_t>(c - 0x20);
-    if (c >= 0x450 && c <= 0x45F)
-        return static_cast<char16_t>(c - 0x50);
-    if (c == 0xFF)
-        return 0x178;
-    // Latin Extended-A: upper and lower case alternate; which one comes first
-    // changes at U+0139 and U+0179.
-    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
-        return static_cast<char16_t>(c & ~1u);
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return (c % 2 == 0) ? static_cast<char16_t>(c - 1) : c;
-    return c;
-}
 
 int64_t toLocalFileTime(int64_t unixSeconds, int64_t nanoseconds)
 {

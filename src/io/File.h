@@ -74,8 +74,4 @@ private:
 int64_t toLocalFileTime(int64_t unixSeconds, int64_t nanoseconds);
 void fromLocalFileTime(int64_t fileTime, int64_t& unixSeconds, int64_t& nanoseconds);
 
-// Upper-cases one UTF-16 unit for case-insensitive name comparison (Latin,
-// Greek, Cyrillic, full-width Latin).
-char16_t foldCase(char16_t c);
-
 } // namespace QlIO::Core

@@ -1,5 +1,7 @@
 #include "sound/WavSoundData.h"
 
+#include "io/ByteOrder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -8,22 +10,18 @@ namespace QlSound::Core {
 
 namespace {
 
-std::uint16_t u16At(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t u32At(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+using QlIO::loadU16LE;
+using QlIO::loadU32LE;
 
 // Reads the six format fields from 16 bytes laid out as a "fmt " chunk body.
 WavFormatRecord formatFrom(const std::uint8_t* p)
 {
     WavFormatRecord f;
-    f.formatTag = u16At(p);
-    f.channels = u16At(p + 2);
-    f.sampleRate = u32At(p + 4);
-    f.avgBytesPerSec = u32At(p + 8);
-    f.blockAlign = u16At(p + 12);
+    f.formatTag = loadU16LE(p);
+    f.channels = loadU16LE(p + 2);
+    f.sampleRate = loadU32LE(p + 4);
+    f.avgBytesPerSec = loadU32LE(p + 8);
+    f.blockAlign = loadU16LE(p + 12);
     f.bitsPerSample = f.channels == 0 ? 0 : static_cast<std::uint16_t>(f.blockAlign / f.channels * 8);
     f.extraSize = 0;
     return f;
@@ -39,7 +37,7 @@ constexpr std::uint16_t kTagExtensible = 0xFFFE;
 void floatToInt32(std::uint8_t* p, std::uint32_t count)
 {
     for (std::uint32_t i = 0; i < count; ++i, p += 4) {
-        const std::uint32_t bits = u32At(p);
+        const std::uint32_t bits = loadU32LE(p);
         float v;
         std::memcpy(&v, &bits, 4);
         std::int32_t s = 0;
@@ -49,11 +47,7 @@ void floatToInt32(std::uint8_t* p, std::uint32_t count)
             s = std::numeric_limits<std::int32_t>::min();
         else if (v == v)
             s = static_cast<std::int32_t>(static_cast<double>(v) * 2147483648.0);
-        const auto u = static_cast<std::uint32_t>(s);
-        p[0] = static_cast<std::uint8_t>(u);
-        p[1] = static_cast<std::uint8_t>(u >> 8);
-        p[2] = static_cast<std::uint8_t>(u >> 16);
-        p[3] = static_cast<std::uint8_t>(u >> 24);
+        QlIO::storeU32LE(p, static_cast<std::uint32_t>(s));
     }
 }
 
@@ -69,7 +63,7 @@ bool walkChunks(const IFileData& file, WavSoundInfo& info)
     while (at + 8 <= size && !(haveFormat && haveData)) {
         std::uint8_t head[8];
         if (file.read(head, static_cast<std::uint32_t>(at), 8) != 8) break;
-        const std::uint64_t chunkSize = u32At(head + 4);
+        const std::uint64_t chunkSize = loadU32LE(head + 4);
         const std::uint64_t body = at + 8;
         if (std::memcmp(head, "fmt ", 4) == 0 && !haveFormat) {
             std::uint8_t fmt[26];
@@ -80,7 +74,7 @@ bool walkChunks(const IFileData& file, WavSoundInfo& info)
             // of the sub-format id, 24 bytes into the chunk.
             if (format.formatTag == kTagExtensible && chunkSize >= 26 &&
                 file.read(fmt + 16, static_cast<std::uint32_t>(body + 16), 10) == 10)
-                format.formatTag = u16At(fmt + 24);
+                format.formatTag = loadU16LE(fmt + 24);
             haveFormat = true;
         } else if (std::memcmp(head, "data", 4) == 0 && !haveData) {
             dataOffset = static_cast<std::uint32_t>(body);
@@ -111,7 +105,7 @@ bool parseWavHeader(const IFileData& file, WavSoundInfo& info)
     fixed.format = formatFrom(head + 20);
     if (!usable(fixed.format)) return false;
     fixed.dataOffset = 44;
-    fixed.dataSize = std::min<std::uint32_t>(u32At(head + 40), file.getSize() - 44);
+    fixed.dataSize = std::min<std::uint32_t>(loadU32LE(head + 40), file.getSize() - 44);
     info = fixed;
     return true;
 }

@@ -2,6 +2,8 @@
 // The archive layout: a 25-byte header, then a chain of records, each a 4-byte
 // length and a scrambled body naming one entry; entry data is stored
 // scrambled. Integers are unsigned 32-bit little-endian, offsets absolute.
+#include "io/ByteOrder.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,17 +32,8 @@ inline constexpr uint8_t kTypeDirectory = 1;
 // The password every runtime uses for its own archives and linked block.
 inline constexpr std::string_view kDefaultPassword = "vinqatol";
 
-inline uint32_t loadU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-inline void storeU32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
+inline uint32_t loadU32(const uint8_t* p) { return QlIO::loadU32LE(p); }
+inline void storeU32(uint8_t* p, uint32_t v) { QlIO::storeU32LE(p, v); }
 
 // The scrambling key of a password: byte i of a block is XORed with
 // key[i mod L], key[j] = (p[j] + L) mod 256. Applying it twice restores the block.

@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <cmath>
+#include <cstring>
 
 using namespace QlSoundTest;
 using QlSound::Mixer::Engine;
@@ -192,6 +193,20 @@ TEST_F(MixerTest, EightBitUnsignedStereoIsCentredOn128)
     EXPECT_EQ(out[2], 0.0f);
     EXPECT_EQ(out[3], 127 / 128.0f);
     EXPECT_EQ(out[4], 0.0f);
+}
+
+TEST_F(MixerTest, FloatWavPlaysItsSampleValues)
+{
+    const std::vector<float> samples = {0.5f, -0.25f, 0.75f, 2.0f};
+    Bytes pcm(samples.size() * 4);
+    std::memcpy(pcm.data(), samples.data(), pcm.size());  // little-endian host
+    Bytes file = canonicalWav(1, kRate, 32, pcm);
+    file[20] = 3;  // format tag: IEEE float
+    auto buffer = engine->createBuffer(QlSound::Core::WavSoundLoader().load(fileData(file)));
+    ASSERT_TRUE(buffer && buffer->play(0));
+    auto out = mixFrames(*engine, 5);
+    const std::vector<float> expected = {0.5f, 0.5f, -0.25f, -0.25f, 0.75f, 0.75f, 1.0f, 1.0f, 0.0f, 0.0f};
+    EXPECT_EQ(out, expected);
 }
 
 TEST_F(MixerTest, PauseHoldsThePositionAndStopSilences)

@@ -1,5 +1,7 @@
 #include "input/Controller.h"
 
+#include <algorithm>
+
 namespace QlInput {
 namespace Core {
 
@@ -26,10 +28,14 @@ bool Controller::update() {
     else b.component->disable();
   }
   // Components may be shared between numbers: enable or disable all of them
-  // before any is read.
-  for (auto& [number, b] : bindings_) {
+  // before any is read, and read each one once, so that every number bound to
+  // it sees the same value (a wheel getter counts notches since its last read).
+  for (auto it = bindings_.begin(); it != bindings_.end(); ++it) {
+    Binding& b = it->second;
     b.state.previous = b.state.current;
-    b.state.current = b.component->update();
+    auto same = std::find_if(bindings_.begin(), it,
+                             [&](const auto& earlier) { return earlier.second.component == b.component; });
+    b.state.current = same != it ? same->second.state.current : b.component->update();
   }
   return true;
 }

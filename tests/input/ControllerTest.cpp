@@ -215,3 +215,17 @@ TEST(Component, FixedAndVolatileStoreRules) {
   EXPECT_EQ(vol->store(true, 9), 9);
   EXPECT_EQ(vol->store(false, 9), -3);
 }
+
+TEST_F(Fixture, ComponentSharedByTwoNumbersIsReadOncePerUpdate) {
+  auto wheel = createFixedComponent();
+  table.addGetters(*wheel, {u"mouse.wheeld"});
+  ASSERT_TRUE(ctl->setComponent(1, wheel));
+  ASSERT_TRUE(ctl->setComponent(2, wheel));
+  dev->wheel(-120);
+  ctl->update();
+  EXPECT_EQ(ctl->getValue(1), 1);
+  EXPECT_EQ(ctl->getValue(2), 1);
+  ctl->update();
+  EXPECT_EQ(ctl->getValue(1), 0);
+  EXPECT_EQ(ctl->getValue(2), 0);
+}

@@ -55,10 +55,17 @@ std::vector<std::shared_ptr<IFile>> FileManager::getFiles(std::u16string_view pa
     return files;
 }
 
+// The first existing match, else the default storage's candidate. Stops at
+// the first hit: later storages (and the default storage's case-resolving
+// lookup) are not consulted for a file that has been found.
 std::shared_ptr<IFile> FileManager::getFile(std::u16string_view path)
 {
-    auto files = getFiles(path);
-    return files.empty() ? nullptr : files.front();
+    for (auto& [priority, storage] : storages_) {
+        auto file = storage->getFile(path);
+        if (file && file->exists())
+            return file;
+    }
+    return default_ ? default_->getFile(path) : nullptr;
 }
 
 std::shared_ptr<IFile> FileManager::firstWritable(std::u16string_view path)
@@ -77,10 +84,8 @@ std::shared_ptr<IIoStream> FileManager::openIoStream(std::u16string_view path, u
 
 std::shared_ptr<IInputStream> FileManager::openInputStream(std::u16string_view path, uint32_t options)
 {
-    for (auto& file : getFiles(path))
-        if (file->exists())
-            return file->openInputStream(options);
-    return nullptr;
+    auto file = getFile(path);
+    return file && file->exists() ? file->openInputStream(options) : nullptr;
 }
 
 std::shared_ptr<IOutputStream> FileManager::openOutputStream(std::u16string_view path, uint32_t options)

@@ -116,6 +116,33 @@ TEST_F(FileManagerTest, LowestPriorityNumberWins)
     EXPECT_FALSE(createFileManager(nullptr));
 }
 
+TEST_F(FileManagerTest, ReadingStopsAtTheFirstStorageThatHasTheFile)
+{
+    struct CountingStorage : IFileStorage {
+        int asked = 0;
+        std::shared_ptr<IFile> getFile(std::u16string_view) override
+        {
+            ++asked;
+            return nullptr;
+        }
+    };
+    auto archive = std::make_shared<MemoryArchive>();
+    archive->add(u"data.bin", "packed");
+    auto later = std::make_shared<CountingStorage>();
+    auto fallback = std::make_shared<CountingStorage>();
+    auto manager = createFileManager(fallback);
+    manager->addStorage(0, archive);
+    manager->addStorage(5, later);
+    EXPECT_EQ(readAllText(manager->openInputStream(u"data.bin", 0)), "packed");
+    EXPECT_EQ(manager->getFile(u"data.bin")->getPath(), u"data.bin");
+    EXPECT_EQ(later->asked, 0);
+    EXPECT_EQ(fallback->asked, 0);
+    // A file found nowhere asks every storage once.
+    EXPECT_FALSE(manager->openInputStream(u"other.bin", 0));
+    EXPECT_EQ(later->asked, 1);
+    EXPECT_EQ(fallback->asked, 1);
+}
+
 TEST_F(FileManagerTest, OutputGoesPastReadOnlyStorages)
 {
     auto archive = std::make_shared<MemoryArchive>();

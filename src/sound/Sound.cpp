@@ -12,29 +12,23 @@ constexpr int kMaxGroupDepth = 256;
 
 bool inRange(float v, float lo, float hi) { return v >= lo && v <= hi; }
 
+// The product of one value (volume or speed) over every enclosing group.
+float groupProduct(const ISound& sound, float (ISound::*value)() const)
+{
+    float factor = 1.0f;
+    auto group = sound.getGroup();
+    for (int depth = 0; group && depth < kMaxGroupDepth; ++depth) {
+        factor *= ((*group).*value)();
+        group = group->getGroup();
+    }
+    return factor;
+}
+
 }  // namespace
 
-float effectiveGroupVolume(const ISound& sound)
-{
-    float factor = 1.0f;
-    auto group = sound.getGroup();
-    for (int depth = 0; group && depth < kMaxGroupDepth; ++depth) {
-        factor *= group->getVolume();
-        group = group->getGroup();
-    }
-    return factor;
-}
+float effectiveGroupVolume(const ISound& sound) { return groupProduct(sound, &ISound::getVolume); }
 
-float effectiveGroupSpeed(const ISound& sound)
-{
-    float factor = 1.0f;
-    auto group = sound.getGroup();
-    for (int depth = 0; group && depth < kMaxGroupDepth; ++depth) {
-        factor *= group->getSpeed();
-        group = group->getGroup();
-    }
-    return factor;
-}
+float effectiveGroupSpeed(const ISound& sound) { return groupProduct(sound, &ISound::getSpeed); }
 
 namespace Core {
 

@@ -121,9 +121,14 @@ private:
   RectangleData d_{0, 0, 0, 0};
 };
 
+// Groups nested deeper than this (only possible with a foreign group that
+// contains itself) are treated as touching nothing rather than recursing on,
+// and as a cycle when a group is added.
+constexpr int kMaxGroupDepth = 256;
+
 // Whether `group` contains `target`, directly or through nested groups.
 bool contains(const IGroup& group, const IShape* target, int depth) {
-  if (depth > 256) return true;  // treat absurd nesting as a cycle
+  if (depth > kMaxGroupDepth) return true;  // treat absurd nesting as a cycle
   for (std::uint32_t i = 0, n = group.getCount(); i < n; ++i) {
     auto member = group.getShape(i);
     if (!member) continue;
@@ -164,10 +169,6 @@ public:
 private:
   std::vector<std::shared_ptr<IShape>> members_;
 };
-
-// Groups nested deeper than this (only possible with a foreign group that
-// contains itself) are treated as touching nothing rather than recursing on.
-constexpr int kMaxGroupDepth = 256;
 
 bool intersectsAt(const IShape& a, const IShape& b, int depth);
 

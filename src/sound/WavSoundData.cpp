@@ -23,7 +23,6 @@ WavFormatRecord formatFrom(const std::uint8_t* p)
     f.avgBytesPerSec = loadU32LE(p + 8);
     f.blockAlign = loadU16LE(p + 12);
     f.bitsPerSample = f.channels == 0 ? 0 : static_cast<std::uint16_t>(f.blockAlign / f.channels * 8);
-    f.extraSize = 0;
     return f;
 }
 

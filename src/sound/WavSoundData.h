@@ -13,7 +13,6 @@ struct WavFormatRecord {
     std::uint32_t avgBytesPerSec = 0;
     std::uint16_t blockAlign = 0;
     std::uint16_t bitsPerSample = 0;  // (blockAlign / channels) * 8, not the header's field
-    std::uint16_t extraSize = 0;
 };
 
 struct WavSoundInfo {

@@ -220,7 +220,7 @@ bool sq_settypemask(SQNativeClosure* nc, SQInteger nparamscheck, const SQChar* t
       p++;
       continue;
     }
-    nc->_typecheck.push_back((SQObjectType)mask);
+    nc->_typecheck.push_back((SQInteger)mask);
     mask = 0;
   }
   if (nparamscheck == SQ_MATCHTYPEMASKSTRING) nc->_nparamscheck = (SQInteger)nc->_typecheck.size();

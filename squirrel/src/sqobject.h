@@ -159,6 +159,9 @@ struct SQString : SQRefCounted {
   void Destroy() override;
   static SQString* Create(SQSharedState* ss, const SQChar* s, SQInteger len = -1);
   static SQString* Create(SQSharedState* ss, const sqstring& s) { return Create(ss, s.data(), (SQInteger)s.size()); }
+  // Results of at most this many units are built on the stack before interning.
+  static constexpr SQInteger kShortConcat = 256;
+  static SQString* Concat(SQSharedState* ss, const SQChar* a, SQInteger alen, const SQChar* b, SQInteger blen);
   static SQString* CreateAscii(SQSharedState* ss, const char* s);
   static SQString* Concat(SQSharedState* ss, const SQString* a, const SQString* b);
   sqstring str() const { return sqstring(_val, (size_t)_len); }
@@ -366,7 +369,7 @@ struct SQClosure : SQCollectable {
 struct SQNativeClosure : SQCollectable {
   SQFUNCTION _function = nullptr;
   std::vector<SQObjectPtr> _outers;
-  std::vector<SQObjectType> _typecheck;
+  std::vector<SQInteger> _typecheck;  // one type mask per parameter; -1 accepts any
   SQInteger _nparamscheck = 0;
   SQObjectPtr _name;
   SQObjectPtr _env;
@@ -518,3 +521,5 @@ std::string sq_toutf8(const SQChar* s, SQInteger len = -1);
 sqstring sq_fromutf8(const char* s, size_t len);
 sqstring sq_fmtfloat(SQFloat f);  // C's %g of the widened value
 sqstring sq_fmtint(SQInteger i);
+// Writes the decimal text of i into out (room for 12 units); returns its length.
+SQInteger sq_intdigits(SQInteger i, SQChar* out);

@@ -123,7 +123,34 @@ SQString* SQString::Create(SQSharedState* ss, const SQChar* s, SQInteger len) {
   return str;
 }
 
+SQString* SQString::Concat(SQSharedState* ss, const SQChar* a, SQInteger alen, const SQChar* b, SQInteger blen) {
+  // Short results are assembled on the stack and looked up first, so joining
+  // into a string that already exists (a table key built on the fly) allocates
+  // nothing.
+  if (alen + blen <= kShortConcat) {
+    SQChar buf[kShortConcat];
+    memcpy(buf, a, (size_t)alen * sizeof(SQChar));
+    memcpy(buf + alen, b, (size_t)blen * sizeof(SQChar));
+    return Create(ss, buf, alen + blen);
+  }
+  if ((int64_t)alen + (int64_t)blen > 0x3FFFFFFF) throw std::bad_alloc();
+  SQInteger len = alen + blen;
+  SQString* str = AllocString(ss, len);
+  memcpy(str->_val, a, (size_t)alen * sizeof(SQChar));
+  memcpy(str->_val + alen, b, (size_t)blen * sizeof(SQChar));
+  SQHash h = HashStr(str->_val, len);
+  if (SQString* p = FindInterned(ss, str->_val, len, h)) {
+    str->~SQString();
+    free(str);
+    return p;
+  }
+  str->_hash = h;
+  ss->InternAdd(str);
+  return str;
+}
+
 SQString* SQString::Concat(SQSharedState* ss, const SQString* a, const SQString* b) {
+  if (a->_len + b->_len <= kShortConcat) return Concat(ss, a->_val, a->_len, b->_val, b->_len);
   if ((int64_t)a->_len + (int64_t)b->_len > 0x3FFFFFFF) throw std::bad_alloc();
   SQInteger len = a->_len + b->_len;
   SQString* str = AllocString(ss, len);
@@ -274,10 +301,24 @@ sqstring sq_fmtfloat(SQFloat f) {
   snprintf(buf, sizeof buf, "%g", (double)f);
   return sq_ascii(buf);
 }
+SQInteger sq_intdigits(SQInteger i, SQChar* out) {
+  // Decimal text of a 32-bit integer, written back to front; the magnitude is
+  // taken unsigned so that the most negative value needs no special case.
+  SQChar tmp[12];
+  SQInteger n = 0;
+  uint32_t u = i < 0 ? 0u - (uint32_t)i : (uint32_t)i;
+  do {
+    tmp[n++] = (SQChar)(u'0' + u % 10);
+    u /= 10;
+  } while (u);
+  SQInteger len = 0;
+  if (i < 0) out[len++] = u'-';
+  while (n) out[len++] = tmp[--n];
+  return len;
+}
 sqstring sq_fmtint(SQInteger i) {
-  char buf[32];
-  snprintf(buf, sizeof buf, "%d", (int)i);
-  return sq_ascii(buf);
+  SQChar buf[12];
+  return sqstring(buf, (size_t)sq_intdigits(i, buf));
 }
 
 // ---------------------------------------------------------------- collectables

@@ -98,7 +98,10 @@ void SQVM::RaiseObj(const SQObject& o) {
 SQString* SQVM::PrintObj(const SQObject& o) {
   switch (sqtype(o)) {
     case OT_STRING: return _string(o);
-    case OT_INTEGER: return SQString::Create(_ss, sq_fmtint(_integer(o)));
+    case OT_INTEGER: {
+      SQChar digits[12];
+      return SQString::Create(_ss, digits, sq_intdigits(_integer(o), digits));
+    }
     case OT_FLOAT: return SQString::Create(_ss, sq_fmtfloat(_float(o)));
     default: return _ss->Str(sq_typename(sqtype(o)));
   }
@@ -161,7 +164,11 @@ bool sq_tostring_simple(SQSharedState* ss, const SQObject& o, SQObjectPtr& out) 
   char buf[64];
   switch (sqtype(o)) {
     case OT_STRING: out = o; return true;
-    case OT_INTEGER: out = SQObjectPtr(SQString::Create(ss, sq_fmtint(_integer(o)))); return true;
+    case OT_INTEGER: {
+      SQChar digits[12];
+      out = SQObjectPtr(SQString::Create(ss, digits, sq_intdigits(_integer(o), digits)));
+      return true;
+    }
     case OT_FLOAT: out = SQObjectPtr(SQString::Create(ss, sq_fmtfloat(_float(o)))); return true;
     case OT_BOOL: out = sq_str(ss, _integer(o) ? "true" : "false"); return true;
     case OT_NULL: out = sq_str(ss, "null"); return true;
@@ -576,6 +583,19 @@ void SQVM::Arith(int op, SQObjectPtr& dest, const SQObject& a, const SQObject& b
     return;
   }
   if (op == '+' && (ta == OT_STRING || tb == OT_STRING)) {
+    // String and integer, the common way of building keys and messages:
+    // the integer's digits go straight into the result.
+    if ((ta == OT_STRING && tb == OT_INTEGER) || (ta == OT_INTEGER && tb == OT_STRING)) {
+      SQChar digits[12];
+      if (ta == OT_STRING) {
+        SQInteger n = sq_intdigits(_integer(b), digits);
+        dest = SQObjectPtr(SQString::Concat(_ss, _string(a)->_val, _string(a)->_len, digits, n));
+      } else {
+        SQInteger n = sq_intdigits(_integer(a), digits);
+        dest = SQObjectPtr(SQString::Concat(_ss, digits, n, _string(b)->_val, _string(b)->_len));
+      }
+      return;
+    }
     SQObjectPtr sa, sb;
     SQObjectPtr aa(a), bb(b);
     ToString(aa, sa);
@@ -768,8 +788,8 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger base, SQInteger nargs, SQOb
   if ((np > 0 && np != nargs) || (np < 0 && nargs < -np)) RaiseAscii("wrong number of parameters");
   SQInteger ntc = (SQInteger)nc->_typecheck.size();
   for (SQInteger i = 0; i < ntc && i < nargs; i++) {
-    SQObjectType m = nc->_typecheck[(size_t)i];
-    if (m != (SQObjectType)-1 && !(m & _RAW_TYPE(sqtype(_stack[(size_t)(base + i)]))))
+    SQInteger m = nc->_typecheck[(size_t)i];
+    if (m != -1 && !((SQUnsignedInteger)m & _RAW_TYPE(sqtype(_stack[(size_t)(base + i)]))))
       RaiseParamType(i, sqtype(_stack[(size_t)(base + i)]), m);
   }
   if ((SQInteger)_frames.size() >= SQ_MAX_FRAMES) RaiseAscii("stack overflow");

@@ -241,3 +241,25 @@ TEST(Language, SortSurvivesAComparatorThatChangesTheArray) {
 }
 
 }  // namespace
+
+namespace {
+
+// Joining strings with integers builds keys and messages on the fly; the
+// result must be the same string (same table key) however it was made,
+// short or long, and the integer text exact at both ends of the range.
+TEST(Language, StringAndIntegerJoinGivesExactInternedText) {
+  EXPECT_EQ(RunScript(uR"(
+    local t = {}
+    t["key" + 42] <- 1
+    print(t["key42"] + " " + ("key4" + "2" in t) + "\n")
+    print(("k" + (-2147483647 - 1)) + " " + (2147483647 + "k") + " " + (0 + "") + "\n")
+    local long = ""
+    for (local i = 0; i < 300; i++) long += "x"
+    local a = long + 7, b = long + "7"
+    t[a] <- 2
+    print(t[b] + " " + a.len() + " " + (a == b) + "\n")
+  )"),
+            u"1 true\nk-2147483648 2147483647k 0\n2 301 true\n");
+}
+
+}  // namespace

@@ -382,7 +382,9 @@ void SQTable::NewSlot(const SQObject& key, const SQObject& val) {
   }
   if ((_used + 1) * 4 > _cap * 3) {
     uint32_t nc = _cap ? _cap : 4;
-    while ((_count + 1) * 4 > nc * 3 / 2 * 1) nc <<= 1;
+    // Grow to at most half full: live entries plus the new one fill half the
+    // new table; deleted slots are dropped by the rehash.
+    while ((uint64_t)(_count + 1) * 2 > nc) nc <<= 1;
     if (nc < 4) nc = 4;
     Rehash(nc);
   }

@@ -44,6 +44,12 @@ void Renderer2d::restart(int listType, int blend, IEffect2d* effect, ITexture* t
   // Textures are allocated at their requested size, so toU(x) = x / width.
   texWidth_ = texture ? static_cast<float>(texture->getWidth()) : 1.0f;
   texHeight_ = texture ? static_cast<float>(texture->getHeight()) : 1.0f;
+  const auto exactReciprocal = [](float size) {
+    const auto n = static_cast<std::uint32_t>(size);
+    return n != 0 && (n & (n - 1)) == 0 ? 1.0f / size : 0.0f;
+  };
+  texWidthReciprocal_ = exactReciprocal(texWidth_);
+  texHeightReciprocal_ = exactReciprocal(texHeight_);
 }
 
 void Renderer2d::grow(std::uint32_t need) {
@@ -68,7 +74,6 @@ bool Renderer2d::draw(int primitive, int blend, IEffect2d* effect, ITexture* tex
   }
   if (added == 0) return false;
   prepare(listType, blend, effect, texture);
-  if (quads_) unrollQuads();
   Vertex2d* out = reserve(primitiveVertexCount(listType, added));
   switch (primitive) {
     case Primitive::PointList:
@@ -102,53 +107,11 @@ bool Renderer2d::draw(int primitive, int blend, IEffect2d* effect, ITexture* tex
   return true;
 }
 
-void Renderer2d::unrollQuads() {
-  const std::uint32_t quads = count_ / 2;
-  reserve(2 * quads);
-  // From the back, so that no quad is overwritten before it is read: quad q moves from
-  // 4q to 6q, never below where the quads before it end.
-  for (std::uint32_t q = quads; q-- > 0;) {
-    const Vertex2d a = base_[4 * q], b = base_[4 * q + 1], c = base_[4 * q + 2], d = base_[4 * q + 3];
-    Vertex2d* out = base_ + 6 * q;
-    out[0] = a;
-    out[1] = b;
-    out[2] = c;
-    out[3] = a;
-    out[4] = c;
-    out[5] = d;
-  }
-  quads_ = false;
-}
-
-bool Renderer2d::quadIndicesFor(std::uint32_t quads) {
-  if (quads <= indexedQuads_) return true;
-  if (!quadIndices_) quadIndices_ = engine_->createIndexBuffer(IndexFormat::Index32, Storage::Device);
-  if (!quadIndices_) return false;
-  std::uint32_t n = indexedQuads_ < 1024 ? 1024 : indexedQuads_;
-  while (n < quads) n *= 2;
-  if (!quadIndices_->resize(n * 6 * static_cast<std::uint32_t>(sizeof(std::uint32_t)))) return false;
-  auto* out = static_cast<std::uint32_t*>(quadIndices_->elementAt(0));
-  if (out == nullptr) return false;
-  for (std::uint32_t q = 0; q < n; ++q, out += 6) {
-    const std::uint32_t i = 4 * q;
-    out[0] = i;
-    out[1] = i + 1;
-    out[2] = i + 2;
-    out[3] = i;
-    out[4] = i + 2;
-    out[5] = i + 3;
-  }
-  indexedQuads_ = n;
-  return true;
-}
-
 void Renderer2d::flush() {
   if (count_ == 0) {
     if (type_ != 0) reset();
     return;
   }
-  // Without an index buffer the quads are drawn as plain triangle lists.
-  if (quads_ && !quadIndicesFor(count_ / 2)) unrollQuads();
   IEngine& e = *engine_;
   e.setTarget(target_);
   e.setBlendMode(blend_);
@@ -159,12 +122,7 @@ void Renderer2d::flush() {
   if (shader) {
     effect->apply(e, *shader, texture_.get());
     if (shader->begin()) {
-      if (quads_) {
-        e.setIndexBuffer(quadIndices_);
-        e.drawIndexed(type_, count_, 0);
-      } else {
-        e.draw(type_, count_, 0);
-      }
+      e.draw(type_, count_, 0);
       shader->end();
     }
   } else {
@@ -180,7 +138,6 @@ void Renderer2d::reset() {
   texture_.reset();
   count_ = 0;
   used_ = 0;
-  quads_ = false;
 }
 
 // ---------------------------------------------------------------- canvas
@@ -342,10 +299,14 @@ void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
     tc.texWidth = tw;
     tc.texHeight = th;
     tc.source = source;
-    tc.u1 = static_cast<float>(source.x1) / tw;
-    tc.u2 = static_cast<float>(source.x2) / tw;
-    tc.v1 = static_cast<float>(source.y1) / th;
-    tc.v2 = static_cast<float>(source.y2) / th;
+    // For a power-of-two size the reciprocal is exact, and so is the product.
+    const float iw = renderer_.texWidthReciprocal(), ih = renderer_.texHeightReciprocal();
+    const float x1s = static_cast<float>(source.x1), x2s = static_cast<float>(source.x2);
+    const float y1s = static_cast<float>(source.y1), y2s = static_cast<float>(source.y2);
+    tc.u1 = iw != 0.0f ? x1s * iw : x1s / tw;
+    tc.u2 = iw != 0.0f ? x2s * iw : x2s / tw;
+    tc.v1 = ih != 0.0f ? y1s * ih : y1s / th;
+    tc.v2 = ih != 0.0f ? y2s * ih : y2s / th;
   }
   const float u1 = tc.u1, u2 = tc.u2, v1 = tc.v1, v2 = tc.v2;
   // Corners a b / d c, clockwise from the top left.
@@ -365,7 +326,7 @@ void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
   }
   // Corners move onto pixel corners, so a quad at its own size covers exactly its pixels.
   ax -= 0.5f, ay -= 0.5f, bx -= 0.5f, by -= 0.5f, cx -= 0.5f, cy -= 0.5f, dx -= 0.5f, dy -= 0.5f;
-  // Written straight into the batch.
+  // Written straight into the batch: two triangles a b c and a c d.
   const auto put = [color](Vertex2d& o, float x, float y, float u, float w) {
     o.x = x;
     o.y = y;
@@ -377,8 +338,9 @@ void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
   put(v[0], ax, ay, u1, v1);
   put(v[1], bx, by, u2, v1);
   put(v[2], cx, cy, u2, v2);
-  put(v[3], dx, dy, u1, v2);
-  renderer_.quadWritten(v);
+  put(v[3], ax, ay, u1, v1);
+  put(v[4], cx, cy, u2, v2);
+  put(v[5], dx, dy, u1, v2);
 }
 
 bool Canvas::pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend,
@@ -430,7 +392,7 @@ bool Canvas::drawText(IFont* font, std::u16string_view text, const Destination& 
       const Destination d{1, penX, penY, penX + static_cast<int>(static_cast<float>(r.width) * sx),
                           penY + static_cast<int>(static_cast<float>(r.height) * sy)};
       const Rect src{r.x, r.y, r.x + r.width, r.y + r.height};
-      drawQuad(r, d, src, Rotation{}, effect, blend, layer == 0 ? color : secondColor);
+      emitQuad(r, d, src, Rotation{}, effect, blend, layer == 0 ? color : secondColor);
     }
     penX += static_cast<int>(glyph.advance * sx);
   }

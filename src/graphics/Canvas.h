@@ -60,25 +60,18 @@ class Renderer2d {
   // Queues vertices of one primitive type (1..6); false for an unknown type or too few vertices.
   bool draw(int primitive, int blend, IEffect2d* effect, ITexture* texture, const Vertex2d* vertices,
             std::uint32_t count);
-  // Makes room for one quad (two triangles) in the batch of this state and returns where to
-  // write its four corners, clockwise from the top left; quadWritten then completes it.
-  // texWidth/texHeight give the batch texture's size.
-  // A batch made only of quads keeps four vertices per quad and is drawn through a shared
-  // index buffer (corners 0 1 2, 0 2 3); once other triangles join it, it holds plain lists.
+  // Makes room for one quad (two triangles, six vertices) in the batch of this state and
+  // returns where to write it. texWidth/texHeight then give the batch texture's size.
   Vertex2d* quad(int blend, IEffect2d* effect, ITexture* texture) {
     prepare(Primitive::TriangleList, blend, effect, texture);
-    if (count_ == 0) quads_ = true;
     count_ += 2;
-    return reserve(quads_ ? 4 : 6);
-  }
-  void quadWritten(Vertex2d* v) {
-    if (quads_) return;
-    v[5] = v[3];
-    v[4] = v[2];
-    v[3] = v[0];
+    return reserve(6);
   }
   float texWidth() const { return texWidth_; }
   float texHeight() const { return texHeight_; }
+  // 1 / texWidth and 1 / texHeight when that is exact (a power of two), else 0.
+  float texWidthReciprocal() const { return texWidthReciprocal_; }
+  float texHeightReciprocal() const { return texHeightReciprocal_; }
   // Draws what is pending, then starts an empty batch.
   void flush();
   std::uint32_t pendingPrimitives() const { return count_; }
@@ -102,10 +95,6 @@ class Renderer2d {
   }
   void grow(std::uint32_t need);
   void reset();
-  // Rewrites the pending four-vertex quads as triangle lists, in place.
-  void unrollQuads();
-  // Makes the shared quad index buffer cover at least `quads` quads.
-  bool quadIndicesFor(std::uint32_t quads);
 
   std::shared_ptr<IEngine> engine_;
   std::shared_ptr<ITarget> target_;
@@ -120,10 +109,7 @@ class Renderer2d {
   Vertex2d* base_ = nullptr;
   std::uint32_t used_ = 0, capacity_ = 0;
   float texWidth_ = 1, texHeight_ = 1;
-  // The pending batch is made only of quads, four vertices each.
-  bool quads_ = false;
-  std::shared_ptr<IIndexBuffer> quadIndices_;
-  std::uint32_t indexedQuads_ = 0;
+  float texWidthReciprocal_ = 1, texHeightReciprocal_ = 1;
   std::map<unsigned, std::shared_ptr<IShader>> shaders_;
 };
 

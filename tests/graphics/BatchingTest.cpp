@@ -303,16 +303,21 @@ TEST_F(BatchingTest, LongQuadRunIsOneDrawThatReachesItsLastQuad) {
 }
 
 TEST_F(BatchingTest, SameSourceRectangleOnTexturesOfAnotherSize) {
-  auto big = makeTexture(*engine, 8, 8, texel);
-  TestImage c(big, 0, 0, 4, 4);
+  auto tall = makeTexture(*engine, 8, 16, texel);
+  auto odd = makeTexture(*engine, 12, 6, texel);
+  TestImage c(tall, 0, 0, 4, 4), d(odd, 0, 0, 4, 4);
   canvas->begin();
   canvas->drawImage(a.get(), Destination{0, 0, 0});
   canvas->drawImage(&c, Destination{0, 4, 0});
-  canvas->drawImage(a.get(), Destination{0, 8, 0});
+  canvas->drawImage(&d, Destination{0, 8, 0});
+  canvas->drawImage(a.get(), Destination{0, 12, 0});
   canvas->end();
-  ASSERT_EQ(draws(), 3u);
+  ASSERT_EQ(draws(), 4u);
   EXPECT_EQ(counting->draws[0].vertices[2].u, 1.0f);
   EXPECT_EQ(counting->draws[1].vertices[2].u, 0.5f);
-  EXPECT_EQ(counting->draws[1].vertices[2].v, 0.5f);
-  EXPECT_EQ(counting->draws[2].vertices[2].u, 1.0f);
+  EXPECT_EQ(counting->draws[1].vertices[2].v, 0.25f);
+  EXPECT_EQ(counting->draws[2].vertices[2].u, 4.0f / 12.0f);
+  EXPECT_EQ(counting->draws[2].vertices[2].v, 4.0f / 6.0f);
+  EXPECT_EQ(counting->draws[3].vertices[2].u, 1.0f);
+  EXPECT_EQ(counting->draws[3].vertices[2].v, 1.0f);
 }

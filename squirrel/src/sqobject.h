@@ -215,7 +215,13 @@ struct SQTable : SQCollectable {
   static SQHash HashKey(const SQObject& k) {
     switch (k._type) {
       case OT_STRING: return k._unVal.pString->_hash;
-      case OT_INTEGER: return (SQHash)((uint32_t)k._unVal.nInteger * 2654435761u);
+      // Consecutive integer keys land in consecutive slots (the common
+      // array-like use stays cache friendly); folding in the higher bytes spreads
+      // keys that differ only above the table's mask.
+      case OT_INTEGER: {
+        uint32_t u = (uint32_t)k._unVal.nInteger;
+        return (SQHash)(u ^ (u >> 8) ^ (u >> 16));
+      }
       case OT_FLOAT: {
         uint32_t b;
         memcpy(&b, &k._unVal.fFloat, 4);

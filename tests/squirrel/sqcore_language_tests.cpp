@@ -263,3 +263,24 @@ TEST(Language, StringAndIntegerJoinGivesExactInternedText) {
 }
 
 }  // namespace
+
+namespace {
+
+// Integer keys in runs, strides that share their low bits, and negatives all
+// stay distinct through growth and deletion.
+TEST(Language, IntegerKeysOfEveryShapeStayDistinct) {
+  EXPECT_EQ(RunScript(uR"(
+    local t = {}, n = 0
+    foreach (stride in [1, 256, 65536, 65537, -7, 16777216]) {
+      for (local i = 0; i < 300; i++) { t[i * stride + stride] <- i; n++ }
+    }
+    local bad = 0
+    foreach (stride in [1, 256, 65536, 65537, -7, 16777216])
+      for (local i = 0; i < 300; i++) if (!((i * stride + stride) in t)) bad++
+    for (local i = 0; i < 300; i += 2) delete t[i * 65537 + 65537]
+    print(bad + " " + t.len() + " " + (65537 in t) + " " + t[65537 * 2] + "\n")
+  )"),
+            u"0 1603 false 1\n");
+}
+
+}  // namespace

@@ -8,6 +8,8 @@
 #include FT_TRUETYPE_IDS_H
 #include FT_TRUETYPE_TABLES_H
 
+#include "io/TextCodec.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -42,65 +44,9 @@ std::u16string fold(std::u16string_view s)
     return out;
 }
 
-std::string toUtf8(std::u16string_view s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::u16string fromUtf8(const char* s)
-{
-    std::u16string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(s);
-    while (*p) {
-        char32_t c = *p++;
-        int more = 0;
-        if (c >= 0xF0) {
-            c &= 0x07;
-            more = 3;
-        } else if (c >= 0xE0) {
-            c &= 0x0F;
-            more = 2;
-        } else if (c >= 0xC0) {
-            c &= 0x1F;
-            more = 1;
-        }
-        for (; more > 0 && (*p & 0xC0) == 0x80; --more)
-            c = (c << 6) | (*p++ & 0x3F);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-    }
-    return out;
-}
+// Font names cross to fontconfig and FreeType as UTF-8.
+using QlIO::fromUtf8;
+using QlIO::toUtf8;
 
 void addUnique(std::vector<std::u16string>& names, std::u16string name)
 {

@@ -612,17 +612,11 @@ SQInteger gen_getstatus(HSQUIRRELVM v) {
   return Ret(v, sq_str(v->_ss, s));
 }
 
-SQInteger thr_call(HSQUIRRELVM v) {
-  SQObjectPtr to = A(v, 1);
-  SQVM* t = _thread(to);
-  if (t->_state != SQ_VMSTATE_IDLE) return Throw(v, "wrong status");
-  SQInteger n = NArgs(v);
-  // the thread's function sits at its stack bottom (pushed by newthread)
-  t->_stackbase = 0;
-  while (t->_top > 1) t->Pop();
-  t->Push(v->_roottable);
-  for (SQInteger i = 2; i <= n; i++) t->Push(A(v, i));
-  if (SQ_FAILED(sq_call(t, n, SQTrue, SQTrue))) {
+// Hands a thread's call or wake-up result back to the caller: an error moves
+// over with the thread's stack cleared; a value is returned, and a thread that
+// did not suspend is left with only its function on the stack.
+SQInteger ThreadResult(HSQUIRRELVM v, SQVM* t, SQRESULT res) {
+  if (SQ_FAILED(res)) {
     while (t->_top > 1) t->Pop();
     v->_lasterror = t->_lasterror;
     return SQ_ERROR;
@@ -634,6 +628,19 @@ SQInteger thr_call(HSQUIRRELVM v) {
   return Ret(v, r);
 }
 
+SQInteger thr_call(HSQUIRRELVM v) {
+  SQObjectPtr to = A(v, 1);
+  SQVM* t = _thread(to);
+  if (t->_state != SQ_VMSTATE_IDLE) return Throw(v, "wrong status");
+  SQInteger n = NArgs(v);
+  // the thread's function sits at its stack bottom (pushed by newthread)
+  t->_stackbase = 0;
+  while (t->_top > 1) t->Pop();
+  t->Push(v->_roottable);
+  for (SQInteger i = 2; i <= n; i++) t->Push(A(v, i));
+  return ThreadResult(v, t, sq_call(t, n, SQTrue, SQTrue));
+}
+
 SQInteger thr_wakeup(HSQUIRRELVM v) {
   SQObjectPtr to = A(v, 1);
   SQVM* t = _thread(to);
@@ -641,16 +648,7 @@ SQInteger thr_wakeup(HSQUIRRELVM v) {
   if (t->_state == SQ_VMSTATE_RUNNING) return Throw(v, "cannot wakeup a running thread");
   bool hasval = NArgs(v) > 1;
   if (hasval) t->Push(A(v, 2));
-  if (SQ_FAILED(sq_wakeupvm(t, hasval, SQTrue, SQTrue, SQFalse))) {
-    while (t->_top > 1) t->Pop();
-    v->_lasterror = t->_lasterror;
-    return SQ_ERROR;
-  }
-  SQObjectPtr r = t->Top();
-  t->Pop();
-  if (t->_state != SQ_VMSTATE_SUSPENDED)
-    while (t->_top > 1) t->Pop();
-  return Ret(v, r);
+  return ThreadResult(v, t, sq_wakeupvm(t, hasval, SQTrue, SQTrue, SQFalse));
 }
 
 SQInteger thr_getstatus(HSQUIRRELVM v) {

@@ -37,6 +37,14 @@ std::shared_ptr<IImageData> loadImageData(std::u16string_view path)
     return images->load(files->load(path));
 }
 
+bool loadWindowIcon(QlPlatform::NativeWindow& window, IFileLoader& files, std::u16string_view path)
+{
+    auto data = ImageLoader().load(files.load(path));
+    if (!data)
+        return false;
+    return window.setIcon(data->getBits(), data->getWidth(), data->getHeight(), data->getPitch());
+}
+
 std::shared_ptr<ITexture> loadTexture(std::u16string_view path)
 {
     auto context = getContext();

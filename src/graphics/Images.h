@@ -5,6 +5,7 @@
 #include "graphics/ImageData.h"
 #include "graphics/Image.h"
 #include "io/IFileManager.h"
+#include "platform/Video.h"
 
 #include <memory>
 #include <string_view>
@@ -34,6 +35,10 @@ std::shared_ptr<ITexture> createTexture(IEngine& engine, const IImageData& data)
 // Through the graphics context's file loader and image loader; empty when either is
 // missing, the file is missing or it does not decode.
 std::shared_ptr<IImageData> loadImageData(std::u16string_view path);
+// Loads an image through the file loader (any format the image loader decodes) and makes it
+// the window's icon. False when the file is missing or does not decode; the window then keeps
+// its default icon. The start-up sequence calls it with "icon.png".
+bool loadWindowIcon(QlPlatform::NativeWindow& window, IFileLoader& files, std::u16string_view path);
 // Needs the context and the screen canvas.
 std::shared_ptr<ITexture> loadTexture(std::u16string_view path);
 std::shared_ptr<IImage> loadImage(std::u16string_view path);

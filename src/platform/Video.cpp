@@ -71,6 +71,18 @@ std::string NativeWindow::title() const {
   return t ? t : "";
 }
 
+bool NativeWindow::setIcon(const std::uint8_t* bgra, int width, int height, int pitch) {
+  if (bgra == nullptr || width <= 0 || height <= 0 || width > 4096 || height > 4096 || pitch < width * 4)
+    return false;
+  // SDL copies the pixels, so the surface only borrows them for the call.
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint8_t*>(bgra), width, height, 32, pitch,
+                                                         SDL_PIXELFORMAT_BGRA32);
+  if (icon == nullptr) return false;
+  SDL_SetWindowIcon(win(window_), icon);
+  SDL_FreeSurface(icon);
+  return true;
+}
+
 void NativeWindow::setPosition(int x, int y) {
   int top = 0, left = 0, bottom = 0, right = 0;
   SDL_GetWindowBordersSize(win(window_), &top, &left, &bottom, &right);

@@ -43,6 +43,10 @@ class NativeWindow : public std::enable_shared_from_this<NativeWindow> {
   void setOuterSize(int width, int height);
   void clientSize(int& width, int& height) const;
   void raise();
+  // Sets the icon the desktop shows for the window from 32-bit pixels (bytes B, G, R, A,
+  // top row first, pitch bytes per row). False for an empty or oversized image; the window
+  // then keeps the icon it had.
+  bool setIcon(const std::uint8_t* bgra, int width, int height, int pitch);
   // Desktop-sized borderless full screen on (true) or back to the window (false).
   bool setDesktopFullscreen(bool on);
   bool isDesktopFullscreen() const;

@@ -139,3 +139,20 @@ TEST_F(ImageEngine, SavingKeepsAlphaAndRefusesWhatItCannotWrite)
 }
 
 } // namespace
+
+TEST_F(ImageEngine, WindowIconComesFromADecodableImageOnly)
+{
+    Quillorane::GraphicsFileLoader loader(files);
+    auto& window = *GlFixture::window();
+    files->files[u"icon.png"] = encodeArgb(pattern(32, 32), 32, 32, QlGraphics::ImageFileType::Png);
+    EXPECT_TRUE(QlGraphics::loadWindowIcon(window, loader, u"icon.png"));
+    EXPECT_FALSE(QlGraphics::loadWindowIcon(window, loader, u"missing.png"));
+    files->files[u"broken.png"] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0};
+    EXPECT_FALSE(QlGraphics::loadWindowIcon(window, loader, u"broken.png"));
+
+    const std::vector<uint8_t> row(16, 0xFF);
+    EXPECT_FALSE(window.setIcon(nullptr, 2, 2, 8));
+    EXPECT_FALSE(window.setIcon(row.data(), 4, 1, 8));  // rows shorter than the width
+    EXPECT_FALSE(window.setIcon(row.data(), 0, 1, 16));
+    EXPECT_TRUE(window.setIcon(row.data(), 4, 1, 16));
+}

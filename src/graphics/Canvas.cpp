@@ -52,7 +52,14 @@ void Renderer2d::restart(int listType, int blend, IEffect2d* effect, ITexture* t
   texHeightReciprocal_ = exactReciprocal(texHeight_);
 }
 
-void Renderer2d::grow(std::uint32_t need) {
+void Renderer2d::makeRoom(std::uint32_t more) {
+  if (capacity_ >= kBatchVertices && count_ != 0) {
+    drawPending();
+    count_ = 0;
+    used_ = 0;
+    if (more <= capacity_) return;
+  }
+  const std::uint32_t need = used_ + more;
   std::uint32_t n = capacity_ < 1024 ? 1024 : capacity_;
   while (n < need) n *= 2;
   buffer_->resize(n * static_cast<std::uint32_t>(sizeof(Vertex2d)));
@@ -108,10 +115,11 @@ bool Renderer2d::draw(int primitive, int blend, IEffect2d* effect, ITexture* tex
 }
 
 void Renderer2d::flush() {
-  if (count_ == 0) {
-    if (type_ != 0) reset();
-    return;
-  }
+  if (count_ != 0) drawPending();
+  reset();
+}
+
+void Renderer2d::drawPending() {
   IEngine& e = *engine_;
   e.setTarget(target_);
   e.setBlendMode(blend_);
@@ -128,7 +136,6 @@ void Renderer2d::flush() {
   } else {
     shaders_.erase(effect->getType());  // try again for a later batch; this one is not drawn
   }
-  reset();
 }
 
 void Renderer2d::reset() {

@@ -55,6 +55,9 @@ constexpr Color kWhite = 0xFFFFFFFFu;
 // primitive class into one engine draw; strips and fans are unrolled into lists.
 class Renderer2d {
  public:
+  // Vertices a batch holds before it is drawn and continued: 10,922 quads, 1.5 MB.
+  static constexpr std::uint32_t kBatchVertices = 65536;
+
   Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target,
              std::shared_ptr<IVertexBuffer> buffer);
   // Queues vertices of one primitive type (1..6); false for an unknown type or too few vertices.
@@ -64,8 +67,9 @@ class Renderer2d {
   // returns where to write it. texWidth/texHeight then give the batch texture's size.
   Vertex2d* quad(int blend, IEffect2d* effect, ITexture* texture) {
     prepare(Primitive::TriangleList, blend, effect, texture);
+    Vertex2d* p = reserve(6);
     count_ += 2;
-    return reserve(6);
+    return p;
   }
   float texWidth() const { return texWidth_; }
   float texHeight() const { return texHeight_; }
@@ -87,13 +91,17 @@ class Renderer2d {
     restart(listType, blend, effect, texture);
   }
   void restart(int listType, int blend, IEffect2d* effect, ITexture* texture);
+  // Room for n more vertices of the pending batch. A batch that has filled the largest
+  // buffer is drawn first and continues in the emptied buffer, so the buffer stays small
+  // enough to stay in the cache however much a frame draws.
   Vertex2d* reserve(std::uint32_t n) {
-    if (used_ + n > capacity_) grow(used_ + n);
+    if (used_ + n > capacity_) makeRoom(n);
     Vertex2d* p = base_ + used_;
     used_ += n;
     return p;
   }
-  void grow(std::uint32_t need);
+  void makeRoom(std::uint32_t n);
+  void drawPending();
   void reset();
 
   std::shared_ptr<IEngine> engine_;

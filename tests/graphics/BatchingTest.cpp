@@ -1,3 +1,4 @@
+#include "ForwardingEngine.h"
 #include "GlFixture.h"
 
 using namespace QlTest;
@@ -5,7 +6,7 @@ using namespace QlTest;
 namespace {
 
 // Forwards everything to the real engine and records every draw with the vertices it drew.
-class CountingEngine : public IEngine {
+class CountingEngine : public ForwardingEngine {
  public:
   struct Draw {
     int primitive;
@@ -13,38 +14,14 @@ class CountingEngine : public IEngine {
     int blend;
     std::vector<Vertex2d> vertices;
   };
-  explicit CountingEngine(std::shared_ptr<IEngine> e) : e_(std::move(e)) {}
+  using ForwardingEngine::ForwardingEngine;
   std::vector<Draw> draws;
   int shaderCompiles = 0;
 
-  std::shared_ptr<ITexture> createTexture(std::uint16_t w, std::uint16_t h, int f) override { return e_->createTexture(w, h, f); }
-  std::shared_ptr<ITarget> createTarget(std::uint16_t w, std::uint16_t h, int f) override { return e_->createTarget(w, h, f); }
-  std::shared_ptr<IVertexBuffer> createVertexBuffer(int f, int s) override { return e_->createVertexBuffer(f, s); }
-  std::shared_ptr<IIndexBuffer> createIndexBuffer(int f, int s) override { return e_->createIndexBuffer(f, s); }
   std::shared_ptr<IShader> createShader(const char* src, std::size_t n) override {
     ++shaderCompiles;
     return e_->createShader(src, n);
   }
-  std::shared_ptr<IEngineCaps> getCaps() override { return e_->getCaps(); }
-  std::uint16_t getWidth() const override { return e_->getWidth(); }
-  std::uint16_t getHeight() const override { return e_->getHeight(); }
-  bool setScreenMode(int m) override { return e_->setScreenMode(m); }
-  int getScreenMode() const override { return e_->getScreenMode(); }
-  bool setBlendMode(int m) override { return e_->setBlendMode(m); }
-  int getBlendMode() const override { return e_->getBlendMode(); }
-  bool setCullMode(int m) override { return e_->setCullMode(m); }
-  int getCullMode() const override { return e_->getCullMode(); }
-  bool setTarget(const std::shared_ptr<ITarget>& t) override { return e_->setTarget(t); }
-  std::uint16_t getTargetWidth() const override { return e_->getTargetWidth(); }
-  std::uint16_t getTargetHeight() const override { return e_->getTargetHeight(); }
-  bool setVertexBuffer(const std::shared_ptr<IVertexBuffer>& b) override { return e_->setVertexBuffer(b); }
-  std::shared_ptr<IVertexBuffer> getVertexBuffer() const override { return e_->getVertexBuffer(); }
-  bool setIndexBuffer(const std::shared_ptr<IIndexBuffer>& b) override { return e_->setIndexBuffer(b); }
-  std::shared_ptr<IIndexBuffer> getIndexBuffer() const override { return e_->getIndexBuffer(); }
-  bool clear(Color c) override { return e_->clear(c); }
-  bool clearDepth(float z) override { return e_->clearDepth(z); }
-  bool beginScene() override { return e_->beginScene(); }
-  bool endScene() override { return e_->endScene(); }
   bool draw(int primitive, std::uint32_t count, std::uint32_t start) override {
     Draw d{primitive, count, e_->getBlendMode(), {}};
     auto vb = e_->getVertexBuffer();
@@ -69,10 +46,6 @@ class CountingEngine : public IEngine {
     draws.push_back(std::move(d));
     return e_->drawIndexed(primitive, count, start);
   }
-  bool present() override { return e_->present(); }
-
- private:
-  std::shared_ptr<IEngine> e_;
 };
 
 // A second effect object of the basic type: same program, different batch state.
@@ -300,6 +273,35 @@ TEST_F(BatchingTest, LongQuadRunIsOneDrawThatReachesItsLastQuad) {
   EXPECT_EQ(counting->draws[1].count, 2u);
   expectQuadAt(counting->draws[1].vertices, 0, 0, 0);
   EXPECT_EQ(counting->draws[1].vertices.size(), 6u);
+}
+
+TEST_F(BatchingTest, RunBeyondTheBatchBufferGoesOnInTheNextDrawWithNothingLost) {
+  const auto perDraw = static_cast<int>(Renderer2d::kBatchVertices / 6);
+  const int quads = perDraw + 100;
+  const auto at = [](int i) { return std::pair<float, float>(float(i % 28), float(i / 28 % 28)); };
+  canvas->begin();
+  for (int i = 0; i < quads; ++i) canvas->drawImage(a.get(), Destination{0, int(at(i).first), int(at(i).second)});
+  canvas->end();
+  ASSERT_EQ(draws(), 2u);
+  EXPECT_EQ(counting->draws[0].count, 2u * perDraw);
+  EXPECT_EQ(counting->draws[1].count, 200u);
+  expectQuadAt(counting->draws[0].vertices, 0, at(0).first, at(0).second);
+  expectQuadAt(counting->draws[0].vertices, 6u * (perDraw - 1), at(perDraw - 1).first, at(perDraw - 1).second);
+  expectQuadAt(counting->draws[1].vertices, 0, at(perDraw).first, at(perDraw).second);
+  expectQuadAt(counting->draws[1].vertices, 6u * 99, at(quads - 1).first, at(quads - 1).second);
+
+  // One fan larger than the buffer: what is pending is drawn, then the whole fan in one draw.
+  std::vector<Vertex2d> fan(30000);
+  for (std::size_t i = 0; i < fan.size(); ++i) fan[i] = Vertex2d{float(i % 32), float(i / 32 % 32), 0, kWhite, 0, 0};
+  canvas->begin();
+  for (int i = 0; i < 5; ++i) canvas->drawImage(a.get(), Destination{0, i, 0});
+  ASSERT_TRUE(canvas->drawFan(a.get(), fan.data(), std::uint32_t(fan.size()), nullptr, BlendMode::Alpha, kWhite));
+  canvas->end();
+  ASSERT_EQ(draws(), 4u);
+  EXPECT_EQ(counting->draws[2].count, 10u);
+  EXPECT_EQ(counting->draws[3].count, 29998u);
+  ASSERT_EQ(counting->draws[3].vertices.size(), 3u * 29998);
+  EXPECT_EQ(counting->draws[3].vertices.back().x, fan.back().x - 0.5f);
 }
 
 TEST_F(BatchingTest, SameSourceRectangleOnTexturesOfAnotherSize) {

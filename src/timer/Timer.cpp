@@ -37,6 +37,7 @@ bool Fps::setFps(std::uint32_t fps) {
     fps_ = fps;
     frame_ = 0;
     base_ = tickCount();
+    lastElapsed_ = 0;
   }
   return true;
 }
@@ -53,12 +54,15 @@ bool Fps::wait() {
   const auto due = static_cast<std::uint32_t>((static_cast<double>(frame_) + 1.0) * (1000.0 / fps_) + 0.5);
   while (tickCount() - base_ < due) QlPlatform::sleepMs(1);
   if (frame_ >= fps_ - 1u) {
+    // A fresh base: the next wait measures from here, so the stall test compares with 0, not
+    // with a reading from the old base (which would hide a stall right after this frame).
     frame_ = 0;
     base_ = tickCount();
+    lastElapsed_ = 0;
   } else {
     ++frame_;
+    lastElapsed_ = elapsed;
   }
-  lastElapsed_ = elapsed;
   return due < elapsed;
 }
 

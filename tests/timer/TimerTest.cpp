@@ -98,6 +98,22 @@ TEST_F(FpsTest, StallRestartsTheSchedule) {
   EXPECT_EQ(tickCount() - t, 33u);
 }
 
+TEST_F(FpsTest, StallRightAfterTheScheduleIsReanchoredRestartsItToo) {
+  QlTimer::Fps fps(60);
+  for (int i = 0; i < 60; ++i) fps.wait();  // the 60th wait re-anchors the schedule
+  ASSERT_EQ(fps.frameIndex(), 0u);
+  sleepMs(250);
+  std::uint32_t t = tickCount();
+  EXPECT_FALSE(fps.wait());
+  EXPECT_EQ(tickCount() - t, 17u);
+  // The same after a change of rate.
+  EXPECT_TRUE(fps.setFps(30));
+  sleepMs(250);
+  t = tickCount();
+  EXPECT_FALSE(fps.wait());
+  EXPECT_EQ(tickCount() - t, 33u);
+}
+
 TEST_F(FpsTest, SettingTheSameRateKeepsTheSchedule) {
   QlTimer::Fps fps(60);
   const std::uint32_t base = tickCount();

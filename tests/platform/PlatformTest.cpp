@@ -1,6 +1,8 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -64,11 +66,41 @@ TEST(InstanceLock, SecondInstanceAsksFirstToRaise) {
   EXPECT_TRUE(other.isFirst());
   const std::string path = first->lockPath();
   first.reset();
+  EXPECT_NE(access(path.c_str(), F_OK), 0) << "the lock file outlived its holder";
+  EXPECT_NE(path.find("-" + std::to_string(getuid()) + ".lock"), std::string::npos) << path;
   InstanceLock again(name);
   EXPECT_TRUE(again.isFirst());
   EXPECT_EQ(again.lockPath(), path);
+}
+
+TEST(InstanceLock, BusyFirstInstanceNeverBlocksLaterOnes) {
+  const std::string name = "busy-" + std::to_string(getpid());
+  InstanceLock first(name);
+  ASSERT_TRUE(first.isFirst());
+  // The first instance reads nothing for a while: requests pile up, then are refused at once.
+  int sent = 0;
+  for (int i = 0; i < 2000; ++i) sent += InstanceLock(name).requestRaise() ? 1 : 0;
+  EXPECT_GT(sent, 0);
+  EXPECT_LT(sent, 2000);
+  // Each poll reads a bounded number of them; the queue drains over later frames.
+  EXPECT_TRUE(first.pollRaiseRequests());
+  int polls = 1;
+  while (first.pollRaiseRequests()) ++polls;
+  EXPECT_GT(polls, 1);
+}
+
+TEST(InstanceLock, LinkAtTheLockPathIsNotFollowed) {
+  const std::string name = "link-" + std::to_string(getpid());
+  std::string path;
+  { path = InstanceLock(name).lockPath(); }
+  const std::string target = path + ".target";
+  ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+  {
+    InstanceLock lock(name);
+    EXPECT_FALSE(lock.isFirst());
+  }
+  EXPECT_NE(access(target.c_str(), F_OK), 0) << "a file was created through the link";
   std::remove(path.c_str());
-  std::remove(other.lockPath().c_str());
 }
 
 TEST(Events, ObserversSeeEveryEventBeforeTheHandler) {

@@ -106,9 +106,10 @@ void Window::close() {
 
 void Window::destroy() {
   if (handle_ == nullptr) return;
-  // Keep ourselves alive while handlers run: one of them may drop the last other holder.
-  WindowHandle h = handle_;
-  windowProc(h, Destroy, 0, 0);
+  // Kept alive while the handlers run and the window is taken down: one of them may drop
+  // the last other holder. (Null when the destructor itself destroys the window.)
+  const auto self = weak_from_this().lock();
+  windowProc(handle_, Destroy, 0, 0);
   // The window is gone whatever the handlers answered; never leave a handle to a dead window.
   handle_ = nullptr;
   if (native_) native_->setVisible(false);
@@ -217,6 +218,8 @@ bool Window::createHandle(const std::u16string& title, int width, int height) {
 }
 
 std::intptr_t Window::windowProc(WindowHandle hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
+  // A handler may drop the last holder of the window; it lives until the message is done.
+  const auto self = weak_from_this().lock();
   const EventResult r = onMessage(hwnd, message, wParam, lParam);
   return r.isHandled() ? r.value : 0;
 }
@@ -250,8 +253,12 @@ int run(const std::shared_ptr<IWindow>& window, const std::function<void()>& hos
   s.quitCode = 0;
   s.exitCode = 0;
   s.current = window;
+  // The current window ends with the run, also when the host leaves it by an exception.
+  struct EndRun {
+    RunState& state;
+    ~EndRun() { state.current.reset(); }
+  } endRun{s};
   if (host) host();
-  s.current.reset();
   return s.exitCode;
 }
 

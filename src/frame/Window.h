@@ -93,7 +93,7 @@ class IWindow : public IComponent {
 
 namespace Core {
 
-class Window : public IWindow {
+class Window : public IWindow, public std::enable_shared_from_this<Window> {
  public:
   // Creates a window with a client area of width x height, centred and shown; empty on
   // failure.

@@ -2,8 +2,9 @@
 
 #include <SDL2/SDL.h>
 
+#include <csignal>
+#include <deque>
 #include <utility>
-#include <vector>
 
 namespace QlPlatform {
 namespace {
@@ -13,9 +14,12 @@ struct Entry {
   EventObserver fn;
 };
 
+// A deque keeps every entry in place while more are added, so an observer may add or remove
+// observers while it is being called; removal during a pump only blanks the entry.
 struct Registry {
-  std::vector<Entry> entries;
+  std::deque<Entry> entries;
   ObserverId next = 1;
+  int pumping = 0;
 };
 
 Registry& registry() {
@@ -23,7 +27,35 @@ Registry& registry() {
   return r;
 }
 
+// The signal waiting for the next pump (0: none). Written by the handler, taken by the pump.
+volatile std::sig_atomic_t pendingStop = 0;
+
+extern "C" void onStopSignal(int sig) {
+  if (pendingStop != 0) {
+    // Nobody pumped since the last one: the game is not listening, so stop it the usual way.
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+    return;
+  }
+  pendingStop = sig;
+}
+
 }  // namespace
+
+void installStopSignals() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int sig : {SIGINT, SIGTERM}) {
+    struct sigaction old{};
+    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    struct sigaction act{};
+    act.sa_handler = onStopSignal;
+    sigemptyset(&act.sa_mask);
+    act.sa_flags = SA_RESTART;
+    sigaction(sig, &act, nullptr);
+  }
+}
 
 ObserverId addEventObserver(EventObserver observer) {
   Registry& r = registry();
@@ -34,10 +66,14 @@ ObserverId addEventObserver(EventObserver observer) {
 }
 
 void removeEventObserver(ObserverId id) {
-  auto& e = registry().entries;
-  for (auto it = e.begin(); it != e.end(); ++it) {
+  Registry& r = registry();
+  for (auto it = r.entries.begin(); it != r.entries.end(); ++it) {
     if (it->id == id) {
-      e.erase(it);
+      if (r.pumping != 0) {
+        it->id = 0;  // erased after the pump; not called from now on
+      } else {
+        r.entries.erase(it);
+      }
       return;
     }
   }
@@ -47,14 +83,26 @@ int pumpEvents(const std::function<void(const SDL_Event&)>& handler) {
   if (!SDL_WasInit(SDL_INIT_VIDEO) && !SDL_WasInit(SDL_INIT_EVENTS)) return 0;
   int n = 0;
   SDL_Event ev;
+  if (pendingStop != 0) {
+    pendingStop = 0;
+    SDL_zero(ev);
+    ev.type = SDL_QUIT;
+    ev.quit.timestamp = SDL_GetTicks();
+    SDL_PushEvent(&ev);
+  }
+  Registry& r = registry();
+  ++r.pumping;
   while (SDL_PollEvent(&ev) != 0) {
     ++n;
-    // Copy the list: an observer may add or remove observers while being called.
-    const std::vector<Entry> observers = registry().entries;
-    for (const Entry& o : observers)
-      if (o.fn) o.fn(ev);
+    // Observers added while this event is delivered see the next one.
+    const std::size_t count = r.entries.size();
+    for (std::size_t i = 0; i < count; ++i) {
+      Entry& o = r.entries[i];
+      if (o.id != 0 && o.fn) o.fn(ev);
+    }
     if (handler) handler(ev);
   }
+  if (--r.pumping == 0) std::erase_if(r.entries, [](const Entry& e) { return e.id == 0; });
   return n;
 }
 

@@ -20,4 +20,11 @@ void removeEventObserver(ObserverId id);
 // Polls every pending event; returns how many were handled. Never blocks.
 int pumpEvents(const std::function<void(const SDL_Event&)>& handler);
 
+// Interrupt and terminate signals (Ctrl+C, `kill`) become an SDL_QUIT event at the next pump,
+// which the window treats as the player closing it. A second signal that arrives before a
+// pump took the first ends the process as the signal normally would, so a game stuck in a
+// loop (or a long sleep) can still be stopped. Signals the process was started with ignored
+// stay ignored. Idempotent; the video start-up calls it.
+void installStopSignals();
+
 }  // namespace QlPlatform

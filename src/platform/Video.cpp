@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/Events.h"
+
 namespace QlPlatform {
 namespace {
 SDL_Window* win(void* w) { return static_cast<SDL_Window*>(w); }
@@ -15,6 +17,10 @@ bool initVideo() {
   // extra quit event for the last window would make the close handlers run twice.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // Our own handlers: SDL's only queue a quit event, which a game that stopped pumping
+  // never sees, so it could not be interrupted at all.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  installStopSignals();
   return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 

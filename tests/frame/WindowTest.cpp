@@ -48,6 +48,21 @@ TEST(Window, CreatedWithClientSizeTitleAndHandle) {
   EXPECT_FALSE(w->createHandle(u"again", 10, 10));
 }
 
+TEST(Window, HandlerDroppingTheLastHolderDoesNotEndTheWindowUnderItself) {
+  auto w = makeWindow();
+  std::weak_ptr<Core::Window> watch = w;
+  int destroyed = 0;
+  w->addDestroyHandler([&](IWindow&) {
+    ++destroyed;
+    w.reset();
+    return EventResult::makeDefault();
+  });
+  Core::Window* raw = w.get();  // the test's own pointer is the only holder
+  raw->close();
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_TRUE(watch.expired());
+}
+
 TEST(Window, WithoutHandlersACloseDestroysAtOnce) {
   auto w = makeWindow();
   int destroyed = 0;
@@ -211,7 +226,8 @@ TEST(Pump, ConfirmationHandlerDecidesAndQuitCarriesTheCode) {
 }
 
 TEST(Monitor, SecondInstanceRaisesTheFirst) {
-  const std::u16string id = u"frame-test-" + std::u16string(1, char16_t(u'a' + getpid() % 26));
+  std::u16string id = u"frame-test-";
+  for (char c : std::to_string(getpid())) id += char16_t(c);
   auto first = createMonitor(id);
   ASSERT_TRUE(first->isFirst());
   EXPECT_EQ(first->getName(), id);

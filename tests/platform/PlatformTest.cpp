@@ -3,6 +3,9 @@
 
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
+
 #include <string>
 #include <vector>
 
@@ -103,6 +106,31 @@ TEST(InstanceLock, LinkAtTheLockPathIsNotFollowed) {
   std::remove(path.c_str());
 }
 
+TEST(Events, StopSignalIsAQuitEventAndASecondUnheededOneEndsTheProcess) {
+  ASSERT_TRUE(initVideo());
+  pumpEvents(nullptr);
+  int quits = 0;
+  const auto count = [&](const SDL_Event& e) { quits += e.type == SDL_QUIT ? 1 : 0; };
+  std::raise(SIGTERM);
+  pumpEvents(count);
+  EXPECT_EQ(quits, 1);
+  std::raise(SIGINT);  // taken by the next pump, so it is a first signal again
+  pumpEvents(count);
+  EXPECT_EQ(quits, 2);
+  pumpEvents(count);
+  EXPECT_EQ(quits, 2);
+
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        initVideo();
+        std::raise(SIGINT);  // the game is busy and does not pump
+        std::raise(SIGINT);
+        std::exit(0);
+      },
+      testing::KilledBySignal(SIGINT), "");
+}
+
 TEST(Events, ObserversSeeEveryEventBeforeTheHandler) {
   ASSERT_TRUE(initVideo());
   pumpEvents(nullptr);
@@ -133,6 +161,19 @@ TEST(Events, ObserversSeeEveryEventBeforeTheHandler) {
   SDL_PushEvent(&e);
   EXPECT_GE(pumpEvents(nullptr), 1);
   EXPECT_TRUE(log.empty());
+
+  // An observer removed by an earlier one during an event is not called for it any more.
+  ObserverId later = 0;
+  const ObserverId remover = addEventObserver([&](const SDL_Event& ev) {
+    if (ev.type == SDL_USEREVENT) removeEventObserver(later);
+  });
+  later = addEventObserver([&](const SDL_Event& ev) {
+    if (ev.type == SDL_USEREVENT) log.push_back("removed observer called");
+  });
+  SDL_PushEvent(&e);
+  pumpEvents(nullptr);
+  EXPECT_TRUE(log.empty());
+  removeEventObserver(remover);
 }
 
 TEST(Video, WindowKeepsItsClientSizeAndTitle) {

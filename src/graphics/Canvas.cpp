@@ -35,12 +35,19 @@ Renderer2d::Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget>
                        std::shared_ptr<IVertexBuffer> buffer)
     : engine_(std::move(engine)), target_(std::move(target)), buffer_(std::move(buffer)) {}
 
-void Renderer2d::restart(int listType, int blend, IEffect2d* effect, ITexture* texture) {
+bool Renderer2d::restart(int listType, int blend, IEffect2d* effect, ITexture* texture) {
+  // A batch shares ownership of its effect and texture so that they outlive their release by
+  // the game until it is drawn; objects nobody holds by a shared pointer cannot be batched.
+  // An unknown blend mode would draw with whatever mode the engine had before.
+  if (blend < BlendMode::Opaque || blend > BlendMode::Subtract) return false;
+  std::shared_ptr<IEffect2d> sharedEffect = effect ? effect->weak_from_this().lock() : nullptr;
+  std::shared_ptr<ITexture> sharedTexture = texture ? texture->weak_from_this().lock() : nullptr;
+  if ((effect && !sharedEffect) || (texture && !sharedTexture)) return false;
   flush();
   type_ = listType;
   blend_ = blend;
-  effect_ = effect ? effect->shared_from_this() : nullptr;
-  texture_ = texture ? texture->shared_from_this() : nullptr;
+  effect_ = std::move(sharedEffect);
+  texture_ = std::move(sharedTexture);
   // Textures are allocated at their requested size, so toU(x) = x / width.
   texWidth_ = texture ? static_cast<float>(texture->getWidth()) : 1.0f;
   texHeight_ = texture ? static_cast<float>(texture->getHeight()) : 1.0f;
@@ -50,6 +57,7 @@ void Renderer2d::restart(int listType, int blend, IEffect2d* effect, ITexture* t
   };
   texWidthReciprocal_ = exactReciprocal(texWidth_);
   texHeightReciprocal_ = exactReciprocal(texHeight_);
+  return true;
 }
 
 void Renderer2d::makeRoom(std::uint32_t more) {
@@ -80,7 +88,7 @@ bool Renderer2d::draw(int primitive, int blend, IEffect2d* effect, ITexture* tex
     default: added = n >= 3 ? n - 2 : 0; break;
   }
   if (added == 0) return false;
-  prepare(listType, blend, effect, texture);
+  if (!prepare(listType, blend, effect, texture)) return false;
   Vertex2d* out = reserve(primitiveVertexCount(listType, added));
   switch (primitive) {
     case Primitive::PointList:
@@ -260,8 +268,7 @@ bool Canvas::drawImage(const IImage* image, const Destination& dest, const Rect&
                        IEffect2d* effect, int blend, Color color) {
   Region region;
   if (!drawing_ || image == nullptr || !image->getRegion(region)) return false;
-  emitQuad(region, dest, offsetSource(source, region), rotation, effect, blend, color);
-  return true;
+  return emitQuad(region, dest, offsetSource(source, region), rotation, effect, blend, color);
 }
 
 bool Canvas::drawImage(const IImage* image, const Destination& dest, const Rect& source, IEffect2d* effect, int blend,
@@ -274,18 +281,16 @@ bool Canvas::drawImage(const IImage* image, const Destination& dest, IEffect2d* 
   if (!drawing_ || image == nullptr || !image->getRegion(region)) return false;
   // The whole image: its region, from its origin.
   const Rect source{region.x, region.y, region.x + region.width, region.y + region.height};
-  emitQuad(region, dest, source, Rotation{}, effect, blend, color);
-  return true;
+  return emitQuad(region, dest, source, Rotation{}, effect, blend, color);
 }
 
 bool Canvas::drawQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
                       IEffect2d* effect, int blend, Color color) {
   if (!drawing_ || region.texture == nullptr) return false;
-  emitQuad(region, dest, source, rotation, effect, blend, color);
-  return true;
+  return emitQuad(region, dest, source, rotation, effect, blend, color);
 }
 
-void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
+bool Canvas::emitQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
                       IEffect2d* effect, int blend, Color color) {
   const float x1 = static_cast<float>(dest.x1), y1 = static_cast<float>(dest.y1);
   float x2, y2;
@@ -297,6 +302,7 @@ void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
     y2 = static_cast<float>(dest.y2);
   }
   Vertex2d* v = renderer_.quad(blend, effect, region.texture);
+  if (v == nullptr) return false;
   // Texture coordinates depend only on the source rectangle and the texture's size; sprites
   // are usually drawn many times in a row, so the last result is kept.
   const float tw = renderer_.texWidth(), th = renderer_.texHeight();
@@ -348,6 +354,7 @@ void Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
   put(v[3], ax, ay, u1, v1);
   put(v[4], cx, cy, u2, v2);
   put(v[5], dx, dy, u1, v2);
+  return true;
 }
 
 bool Canvas::pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend,
@@ -399,7 +406,8 @@ bool Canvas::drawText(IFont* font, std::u16string_view text, const Destination& 
       const Destination d{1, penX, penY, penX + static_cast<int>(static_cast<float>(r.width) * sx),
                           penY + static_cast<int>(static_cast<float>(r.height) * sy)};
       const Rect src{r.x, r.y, r.x + r.width, r.y + r.height};
-      emitQuad(r, d, src, Rotation{}, effect, blend, layer == 0 ? color : secondColor);
+      // Only a refused state fails a glyph, and then the first one: nothing is drawn.
+      if (!emitQuad(r, d, src, Rotation{}, effect, blend, layer == 0 ? color : secondColor)) return false;
     }
     penX += static_cast<int>(glyph.advance * sx);
   }

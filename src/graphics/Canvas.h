@@ -60,13 +60,15 @@ class Renderer2d {
 
   Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target,
              std::shared_ptr<IVertexBuffer> buffer);
-  // Queues vertices of one primitive type (1..6); false for an unknown type or too few vertices.
+  // Queues vertices of one primitive type (1..6); false for an unknown type, too few
+  // vertices, a blend mode outside 0..3, or an effect or texture not held by a shared pointer.
   bool draw(int primitive, int blend, IEffect2d* effect, ITexture* texture, const Vertex2d* vertices,
             std::uint32_t count);
   // Makes room for one quad (two triangles, six vertices) in the batch of this state and
-  // returns where to write it. texWidth/texHeight then give the batch texture's size.
+  // returns where to write it (null when the state is refused, as for draw).
+  // texWidth/texHeight then give the batch texture's size.
   Vertex2d* quad(int blend, IEffect2d* effect, ITexture* texture) {
-    prepare(Primitive::TriangleList, blend, effect, texture);
+    if (!prepare(Primitive::TriangleList, blend, effect, texture)) return nullptr;
     Vertex2d* p = reserve(6);
     count_ += 2;
     return p;
@@ -83,14 +85,14 @@ class Renderer2d {
   const std::shared_ptr<IVertexBuffer>& buffer() const { return buffer_; }
 
  private:
-  void prepare(int listType, int blend, IEffect2d* effect, ITexture* texture) {
+  bool prepare(int listType, int blend, IEffect2d* effect, ITexture* texture) {
     if (count_ != 0 && texture == texture_.get() && blend == blend_ && effect == effect_.get() &&
         (listType == type_ || (listType != Primitive::PointList && type_ != Primitive::PointList &&
                                (listType == Primitive::LineList) == (type_ == Primitive::LineList))))
-      return;
-    restart(listType, blend, effect, texture);
+      return true;
+    return restart(listType, blend, effect, texture);
   }
-  void restart(int listType, int blend, IEffect2d* effect, ITexture* texture);
+  bool restart(int listType, int blend, IEffect2d* effect, ITexture* texture);
   // Room for n more vertices of the pending batch. A batch that has filled the largest
   // buffer is drawn first and continues in the emptied buffer, so the buffer stays small
   // enough to stay in the cache however much a frame draws.
@@ -219,7 +221,7 @@ class Canvas : public ICanvas {
 
  private:
   bool pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend, Color color);
-  void emitQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
+  bool emitQuad(const Region& region, const Destination& dest, const Rect& source, const Rotation& rotation,
                 IEffect2d* effect, int blend, Color color);
 
   std::shared_ptr<IEngine> engine_;

@@ -29,15 +29,18 @@ std::uint32_t vertexStride(int format) {
 }
 
 std::uint32_t primitiveVertexCount(int primitive, std::uint32_t count) {
+  const std::uint64_t c = count;
+  std::uint64_t n = 0;
   switch (primitive) {
-    case Primitive::PointList: return count;
-    case Primitive::LineList: return count * 2;
-    case Primitive::LineStrip: return count + 1;
-    case Primitive::TriangleList: return count * 3;
+    case Primitive::PointList: n = c; break;
+    case Primitive::LineList: n = c * 2; break;
+    case Primitive::LineStrip: n = c + 1; break;
+    case Primitive::TriangleList: n = c * 3; break;
     case Primitive::TriangleStrip:
-    case Primitive::TriangleFan: return count + 2;
+    case Primitive::TriangleFan: n = c + 2; break;
     default: return 0;
   }
+  return n > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(n);
 }
 
 }  // namespace QlGraphics

@@ -221,6 +221,8 @@ class IEngine {
 };
 
 // Number of vertices (or indices) that count primitives of a type use; 0 for an unknown type.
+// A count whose vertices would not fit 32 bits gives 0xFFFFFFFF, which no buffer holds, so an
+// absurd count is refused rather than wrapping to a small one.
 std::uint32_t primitiveVertexCount(int primitive, std::uint32_t count);
 
 }  // namespace QlGraphics

@@ -90,7 +90,6 @@ TEST_F(BatchingTest, SameTextureRunsAreOneDrawAtEnd) {
 }
 
 TEST_F(BatchingTest, SwitchesOfTextureBlendOrEffectFlush) {
-  OtherBasic other;
   auto otherPtr = std::make_shared<OtherBasic>();
   canvas->begin();
   canvas->drawImage(a.get(), Destination{0, 0, 0});
@@ -113,6 +112,21 @@ TEST_F(BatchingTest, SwitchesOfTextureBlendOrEffectFlush) {
   EXPECT_EQ(counting->draws[5].primitive, Primitive::LineList);
   // Both effects have the basic type: one program compiled for the canvas, shared by both.
   EXPECT_EQ(counting->shaderCompiles, 1);
+}
+
+TEST_F(BatchingTest, UnknownBlendModesAndUnsharedEffectsAreRefusedAndTheBatchKept) {
+  canvas->begin();
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{0, 0, 0}));
+  EXPECT_FALSE(canvas->drawImage(a.get(), Destination{0, 4, 0}, nullptr, 7, kWhite));
+  EXPECT_FALSE(canvas->drawImage(a.get(), Destination{0, 4, 0}, nullptr, -1, kWhite));
+  const Point2d shape[3] = {{0, 0, 0, kWhite}, {8, 0, 0, kWhite}, {0, 8, 0, kWhite}};
+  EXPECT_FALSE(canvas->drawShape(shape, 3, nullptr, 4, kWhite));
+  OtherBasic onStack;  // not held by a shared pointer, so a batch could not keep it alive
+  EXPECT_FALSE(canvas->drawImage(a.get(), Destination{0, 4, 0}, &onStack, BlendMode::Alpha, kWhite));
+  canvas->end();
+  ASSERT_EQ(draws(), 1u);
+  EXPECT_EQ(counting->draws[0].count, 2u);
+  EXPECT_EQ(counting->draws[0].blend, BlendMode::Alpha);
 }
 
 TEST_F(BatchingTest, ClearFlushesAndIsAllowedWhileDrawing) {

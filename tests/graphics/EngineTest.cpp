@@ -93,6 +93,12 @@ TEST_F(EngineTest, VertexBufferLayouts) {
   EXPECT_EQ(engine->createIndexBuffer(IndexFormat::Index16, Storage::System)->getStride(), 2u);
 }
 
+TEST_F(EngineTest, AnErrorLeftByOtherGlCallsDoesNotFailTheNextTexture) {
+  glBindTexture(0x1234, 0);  // an invalid target: leaves GL_INVALID_ENUM pending
+  auto t = engine->createTexture(4, 4, TextureFormat::Argb);
+  EXPECT_TRUE(t);
+}
+
 TEST_F(EngineTest, TextureLockKeepsTopDownRowsAndNewTexturesAreClear) {
   auto t = makeTexture(*engine, 5, 3, texel);
   ASSERT_TRUE(t);
@@ -140,7 +146,23 @@ TEST_F(EngineTest, DrawsNeedABufferAndAProgram) {
   ASSERT_TRUE(s->begin());
   EXPECT_FALSE(engine->draw(7, 1, 0));
   EXPECT_FALSE(engine->draw(Primitive::TriangleList, 2, 0));  // past the end of the buffer
+  // Counts whose vertex numbers overflow 32 bits must not wrap into a small, valid draw.
+  EXPECT_FALSE(engine->draw(Primitive::TriangleList, 0x55555556u, 0));
+  EXPECT_FALSE(engine->draw(Primitive::TriangleStrip, 0xFFFFFFFEu, 0));
   EXPECT_TRUE(engine->draw(Primitive::TriangleList, 1, 0));
+  // Making another shader while this one is begun leaves this one drawing.
+  constexpr const char* kRed = R"(#pragma ql state cull=engine depth=off
+#pragma ql vertex
+void main() { gl_Position = vec4(qlPosition, 1.0); }
+#pragma ql fragment
+out vec4 fragColor;
+void main() { fragColor = vec4(1.0, 0.0, 0.0, 1.0); }
+)";
+  auto red = engine->createShader(kRed, std::strlen(kRed));
+  ASSERT_TRUE(red);
+  engine->clear(0);
+  EXPECT_TRUE(engine->draw(Primitive::TriangleList, 1, 0));
+  EXPECT_EQ(readTexture(*target->getTexture())[0], 0xFFFFFFFFu);
   EXPECT_TRUE(s->end());
   EXPECT_FALSE(s->end());
 }
@@ -193,6 +215,8 @@ TEST_F(EngineTest, IndexedDrawsFromBothStorages) {
     s->begin();
     EXPECT_TRUE(engine->drawIndexed(Primitive::TriangleList, 2, 3));
     EXPECT_FALSE(engine->drawIndexed(Primitive::TriangleList, 3, 3));
+    // Index 7 names a vertex the four-vertex buffer does not have.
+    EXPECT_FALSE(engine->drawIndexed(Primitive::TriangleList, 1, 0)) << storage;
     s->end();
     const auto px = readTexture(*target->getTexture());
     for (int y = 0; y < 8; ++y)

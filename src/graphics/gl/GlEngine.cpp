@@ -75,6 +75,12 @@ void Device::applyCull(int mode) {
 
 namespace {
 
+// Drops a texture name from the binding cache before the name is deleted (GL may reuse it).
+void forgetTexture(Device& d, GLuint name) {
+  for (GLuint& b : d.boundTextures)
+    if (b == name) b = 0;
+}
+
 GLuint makeTexture(Device& device, std::uint16_t w, std::uint16_t h, int format) {
   GLuint name = 0;
   glGenTextures(1, &name);
@@ -86,11 +92,15 @@ GLuint makeTexture(Device& device, std::uint16_t w, std::uint16_t h, int format)
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   if (format == TextureFormat::Xrgb) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+  // Errors left by earlier calls elsewhere must not read as this allocation failing.
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
   // New textures start transparent black rather than with undefined contents.
   const std::vector<std::uint8_t> zero(static_cast<std::size_t>(w) * h * 4u, 0);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, zero.data());
   if (glGetError() != GL_NO_ERROR) {
+    forgetTexture(device, name);
     glDeleteTextures(1, &name);
     return 0;
   }
@@ -101,13 +111,6 @@ GLuint makeTexture(Device& device, std::uint16_t w, std::uint16_t h, int format)
 
 GlTexture::GlTexture(std::shared_ptr<Device> device, GLuint name, std::uint16_t w, std::uint16_t h, int format)
     : device_(std::move(device)), name_(name), width_(w), height_(h), format_(format) {}
-
-namespace {
-void forgetTexture(Device& d, GLuint name) {
-  for (GLuint& b : d.boundTextures)
-    if (b == name) b = 0;
-}
-}  // namespace
 
 GlTexture::~GlTexture() {
   if (name_ == 0) return;
@@ -480,22 +483,22 @@ bool Engine::drawIndexed(int primitive, std::uint32_t count, std::uint32_t start
   device_->activeShader->flush();
   auto* ib = static_cast<GlIndexBuffer*>(indexBuffer_.get());
   Device& d = *device_;
+  // The largest drawn index: GL must never be asked to read a vertex the buffer lacks.
+  const std::uint8_t* at = ib->bytes() + static_cast<std::size_t>(start) * ib->getStride();
+  std::uint32_t top = 0;
+  if (ib->getFormat() == IndexFormat::Index16) {
+    const auto* i16 = reinterpret_cast<const std::uint16_t*>(at);
+    for (std::uint32_t i = 0; i < n; ++i) top = i16[i] > top ? i16[i] : top;
+  } else {
+    const auto* i32 = reinterpret_cast<const std::uint32_t*>(at);
+    for (std::uint32_t i = 0; i < n; ++i) top = i32[i] > top ? i32[i] : top;
+  }
+  if (top >= vertexBuffer_->getCount()) return false;
   GLuint first = 0;
   if (vertexBuffer_->getStorage() == Storage::Device) {
     bindVertices(first, 0, 0, true);
   } else {
-    // Streams only the vertices the drawn indices reach, not the buffer's whole size.
-    const std::uint8_t* at = ib->bytes() + static_cast<std::size_t>(start) * ib->getStride();
-    std::uint32_t top = 0;
-    if (ib->getFormat() == IndexFormat::Index16) {
-      const auto* i16 = reinterpret_cast<const std::uint16_t*>(at);
-      for (std::uint32_t i = 0; i < n; ++i) top = i16[i] > top ? i16[i] : top;
-    } else {
-      const auto* i32 = reinterpret_cast<const std::uint32_t*>(at);
-      for (std::uint32_t i = 0; i < n; ++i) top = i32[i] > top ? i32[i] : top;
-    }
-    const std::uint32_t reach = std::min(top + 1, vertexBuffer_->getCount());
-    bindVertices(first, 0, reach, false);
+    bindVertices(first, 0, top + 1, false);  // only the vertices the indices reach
   }
   const GLenum type = ib->getFormat() == IndexFormat::Index16 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
   GLintptr offset = 0;

@@ -186,8 +186,10 @@ std::shared_ptr<GlShader> GlShader::create(std::shared_ptr<Device> device, const
 
   GLint count = 0;
   glGetProgramiv(prog, GL_ACTIVE_UNIFORMS, &count);
+  // Sampler units are set with the program in use; the program that was in use comes back
+  // afterwards, so making a shader never changes what a begun shader draws with.
+  const GLuint previous = shader->device_->currentProgram;
   glUseProgram(prog);
-  shader->device_->currentProgram = prog;
   int nextUnit = 0;
   for (GLint k = 0; k < count; ++k) {
     char name[256];
@@ -216,6 +218,7 @@ std::shared_ptr<GlShader> GlShader::create(std::shared_ptr<Device> device, const
     }
     shader->params_.push_back(std::move(p));
   }
+  glUseProgram(previous);
   return shader;
 }
 

@@ -302,3 +302,43 @@ TEST_F(EngineTest, PresentShowsTheBackBufferAndFullScreenKeepsTheAspect) {
   engine->presentRect(x, y, w, h);
   EXPECT_EQ(w, 64);
 }
+
+TEST_F(EngineTest, PresentPutsTheImageUprightBetweenBlackBars) {
+  // A window of another shape than the back buffer: 64 x 24 shows the 64 x 48 image at half
+  // size, centred, with black bars left and right.
+  window()->setOuterSize(64, 24);
+  int dw = 0, dh = 0;
+  window()->drawableSize(dw, dh);
+  ASSERT_EQ(dw, 64);
+  ASSERT_EQ(dh, 24);
+  auto vb = engine->createVertexBuffer(2, Storage::System);
+  const Color red = 0xFFFF0000u, blue = 0xFF0000FFu;
+  const Vertex2d band[6] = {at(0, 0, red), at(64, 0, red), at(64, 2, red), at(0, 0, red), at(64, 2, red), at(0, 2, red)};
+  vb->append(band, sizeof band);
+  engine->setTarget(nullptr);
+  engine->beginScene();
+  engine->clear(blue);
+  auto s = flatShader(*engine);
+  ASSERT_TRUE(s);
+  engine->setVertexBuffer(vb);
+  s->begin();
+  engine->draw(Primitive::TriangleList, 2, 0);
+  s->end();
+  engine->endScene();
+  EXPECT_TRUE(engine->present());
+  // The window's pixels, bottom row first.
+  std::vector<Color> px(static_cast<std::size_t>(dw * dh));
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glReadPixels(0, 0, dw, dh, GL_BGRA, GL_UNSIGNED_BYTE, px.data());
+  const auto pixel = [&](int x, int yFromTop) { return px[static_cast<std::size_t>((dh - 1 - yFromTop) * dw + x)] | 0xFF000000u; };
+  EXPECT_EQ(pixel(0, 0), 0xFF000000u);
+  EXPECT_EQ(pixel(15, 12), 0xFF000000u);
+  EXPECT_EQ(pixel(48, 12), 0xFF000000u);
+  EXPECT_EQ(pixel(63, 23), 0xFF000000u);
+  EXPECT_EQ(pixel(16, 0), red);  // the image's top rows are at the top of the window
+  EXPECT_EQ(pixel(47, 0), red);
+  EXPECT_EQ(pixel(16, 23), blue);
+  EXPECT_EQ(pixel(32, 12), blue);
+  window()->setOuterSize(64, 48);
+  engine->setTarget(nullptr);
+}

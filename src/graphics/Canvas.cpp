@@ -67,7 +67,9 @@ void Renderer2d::makeRoom(std::uint32_t more) {
     used_ = 0;
     if (more <= capacity_) return;
   }
-  const std::uint32_t need = used_ + more;
+  // One polygon may need more than a batch holds; beyond 2^27 vertices (3 GB) it is refused.
+  const std::uint64_t need = static_cast<std::uint64_t>(used_) + more;
+  if (need > kMaxVertices) return;
   std::uint32_t n = capacity_ < 1024 ? 1024 : capacity_;
   while (n < need) n *= 2;
   buffer_->resize(n * static_cast<std::uint32_t>(sizeof(Vertex2d)));
@@ -90,6 +92,7 @@ bool Renderer2d::draw(int primitive, int blend, IEffect2d* effect, ITexture* tex
   if (added == 0) return false;
   if (!prepare(listType, blend, effect, texture)) return false;
   Vertex2d* out = reserve(primitiveVertexCount(listType, added));
+  if (out == nullptr) return false;
   switch (primitive) {
     case Primitive::PointList:
     case Primitive::LineList:
@@ -295,8 +298,9 @@ bool Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
   const float x1 = static_cast<float>(dest.x1), y1 = static_cast<float>(dest.y1);
   float x2, y2;
   if (dest.mode == 0) {
-    x2 = x1 + static_cast<float>(std::abs(source.width()));
-    y2 = y1 + static_cast<float>(std::abs(source.height()));
+    // In 64 bits: script coordinates may be any 32-bit values.
+    x2 = x1 + static_cast<float>(std::llabs(static_cast<std::int64_t>(source.x2) - source.x1));
+    y2 = y1 + static_cast<float>(std::llabs(static_cast<std::int64_t>(source.y2) - source.y1));
   } else {
     x2 = static_cast<float>(dest.x2);
     y2 = static_cast<float>(dest.y2);
@@ -381,14 +385,26 @@ bool Canvas::drawShape(const Point2d* points, std::uint32_t count, IEffect2d* ef
   return pointsAs(Primitive::TriangleFan, points, count, effect, blend, color);
 }
 
+namespace {
+
+// pos + delta truncated, held inside the 32-bit range (scaled text may be scaled absurdly).
+std::int32_t addPixels(std::int32_t pos, float delta) {
+  const double v = static_cast<double>(pos) + std::trunc(static_cast<double>(delta));
+  if (!(v > -2147483648.0)) return INT32_MIN;
+  if (v > 2147483647.0) return INT32_MAX;
+  return static_cast<std::int32_t>(v);
+}
+
+}  // namespace
+
 bool Canvas::drawText(IFont* font, std::u16string_view text, const Destination& dest, IEffect2d* effect, int blend,
                       Color color, Color secondColor) {
   if (!drawing_ || font == nullptr) return false;
   float sx = 1.0f, sy = 1.0f;
   if (dest.mode == 1) {
     const int w = font->measureWidth(text), h = font->getHeight();
-    if (w > 0) sx = static_cast<float>(dest.x2 - dest.x1) / static_cast<float>(w);
-    if (h > 0) sy = static_cast<float>(dest.y2 - dest.y1) / static_cast<float>(h);
+    if (w > 0) sx = static_cast<float>(static_cast<std::int64_t>(dest.x2) - dest.x1) / static_cast<float>(w);
+    if (h > 0) sy = static_cast<float>(static_cast<std::int64_t>(dest.y2) - dest.y1) / static_cast<float>(h);
   }
   int penX = dest.x1, penY = dest.y1;
   Glyph glyph;
@@ -397,19 +413,19 @@ bool Canvas::drawText(IFont* font, std::u16string_view text, const Destination& 
     if (!font->getGlyph(ch, glyph)) continue;
     if (glyph.lineFeed) {
       penX = dest.x1;
-      penY += static_cast<int>(static_cast<float>(font->getSize()) * sy);
+      penY = addPixels(penY, static_cast<float>(font->getSize()) * sy);
       continue;
     }
     for (int layer = 0; layer < 4; ++layer) {
       const Region& r = glyph.layers[layer];
       if (r.texture == nullptr) continue;
-      const Destination d{1, penX, penY, penX + static_cast<int>(static_cast<float>(r.width) * sx),
-                          penY + static_cast<int>(static_cast<float>(r.height) * sy)};
+      const Destination d{1, penX, penY, addPixels(penX, static_cast<float>(r.width) * sx),
+                          addPixels(penY, static_cast<float>(r.height) * sy)};
       const Rect src{r.x, r.y, r.x + r.width, r.y + r.height};
       // Only a refused state fails a glyph, and then the first one: nothing is drawn.
       if (!emitQuad(r, d, src, Rotation{}, effect, blend, layer == 0 ? color : secondColor)) return false;
     }
-    penX += static_cast<int>(glyph.advance * sx);
+    penX = addPixels(penX, glyph.advance * sx);
   }
   return true;
 }

@@ -57,6 +57,8 @@ class Renderer2d {
  public:
   // Vertices a batch holds before it is drawn and continued: 10,922 quads, 1.5 MB.
   static constexpr std::uint32_t kBatchVertices = 65536;
+  // The most vertices one request may need (a huge polygon); more is refused.
+  static constexpr std::uint32_t kMaxVertices = 1u << 27;
 
   Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target,
              std::shared_ptr<IVertexBuffer> buffer);
@@ -70,6 +72,7 @@ class Renderer2d {
   Vertex2d* quad(int blend, IEffect2d* effect, ITexture* texture) {
     if (!prepare(Primitive::TriangleList, blend, effect, texture)) return nullptr;
     Vertex2d* p = reserve(6);
+    if (p == nullptr) return nullptr;
     count_ += 2;
     return p;
   }
@@ -96,8 +99,12 @@ class Renderer2d {
   // Room for n more vertices of the pending batch. A batch that has filled the largest
   // buffer is drawn first and continues in the emptied buffer, so the buffer stays small
   // enough to stay in the cache however much a frame draws.
+  // Null when the room cannot be made.
   Vertex2d* reserve(std::uint32_t n) {
-    if (used_ + n > capacity_) makeRoom(n);
+    if (static_cast<std::uint64_t>(used_) + n > capacity_) {
+      makeRoom(n);
+      if (static_cast<std::uint64_t>(used_) + n > capacity_) return nullptr;
+    }
     Vertex2d* p = base_ + used_;
     used_ += n;
     return p;

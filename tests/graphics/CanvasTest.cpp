@@ -267,6 +267,12 @@ TEST_F(CanvasTest, TextLayersAdvanceAndLineFeeds) {
   EXPECT_EQ(at(3, 1), kBlack);
   EXPECT_TRUE(near(at(1, 4), 0xFF000080u, 1));  // next line, 3 pixels down
   EXPECT_EQ(at(7, 1), kBlack);
+  // A refused state fails the whole text and draws none of it.
+  canvas->begin();
+  EXPECT_FALSE(canvas->drawText(&font, u"ab", Destination{0, 8, 8}, nullptr, 9, 0xFFFF0000u, 0xFF0000FFu));
+  canvas->end();
+  read();
+  EXPECT_EQ(at(9, 9), kBlack);
 }
 
 TEST_F(CanvasTest, EndFrameCopiesTheScreenCanvasToTheBackBuffer) {

@@ -66,6 +66,14 @@ Setup& setup() {
   return s;
 }
 
+// The shared set-up, or null after marking the benchmark skipped when there is no GL.
+Setup* setupFor(benchmark::State& state) {
+  Setup& s = setup();
+  if (s.ok) return &s;
+  state.SkipWithError("no OpenGL 3.3 context");
+  return nullptr;
+}
+
 class Sprite : public IImage {
  public:
   explicit Sprite(std::shared_ptr<ITexture> t) : t_(std::move(t)) {}
@@ -106,11 +114,9 @@ void setPerQuad(benchmark::State& state, const char* name, double ms, int frames
 
 // The canvas's own cost per drawImage: the drawing loop and `end`, with no driver work.
 void canvasOnly(benchmark::State& state, bool alternate) {
-  Setup& s = setup();
-  if (!s.ok) {
-    state.SkipWithError("no OpenGL 3.3 context");
-    return;
-  }
+  Setup* ready = setupFor(state);
+  if (ready == nullptr) return;
+  Setup& s = *ready;
   Sprite a(s.t1), b(s.t2);
   // The first frame grows the batch buffer to its working size; later frames reuse it.
   double ms = threadMs();
@@ -131,11 +137,9 @@ void canvasOnly(benchmark::State& state, bool alternate) {
 
 // A whole frame through GL: main-thread CPU (canvas and driver) and the time to finish.
 void throughGl(benchmark::State& state, bool alternate) {
-  Setup& s = setup();
-  if (!s.ok) {
-    state.SkipWithError("no OpenGL 3.3 context");
-    return;
-  }
+  Setup* ready = setupFor(state);
+  if (ready == nullptr) return;
+  Setup& s = *ready;
   Sprite a(s.t1), b(s.t2);
   drawFrame(*s.screen, a, b, alternate);
   s.screen->end();
@@ -165,11 +169,9 @@ void BM_FrameOneTexture(benchmark::State& state) { throughGl(state, false); }
 void BM_FrameTwoTexturesAlternating(benchmark::State& state) { throughGl(state, true); }
 
 void BM_PresentEmptyFrame(benchmark::State& state) {
-  Setup& s = setup();
-  if (!s.ok) {
-    state.SkipWithError("no OpenGL 3.3 context");
-    return;
-  }
+  Setup* ready = setupFor(state);
+  if (ready == nullptr) return;
+  Setup& s = *ready;
   auto context = Context::create(s.engine);
   for (auto _ : state) {
     context->beginFrame();

@@ -192,6 +192,26 @@ TEST_F(Qlapack, PackRefusesNamesShiftJisCannotEncode) {
     EXPECT_FALSE(fs::exists(dir_ / "game.qla.partial"));
 }
 
+TEST_F(Qlapack, ExtractNeverWritesThroughALinkedFolder) {
+    Qla::ArchiveWriter w("vinqatol");
+    w.addFile("link\\x.txt", {'x'});
+    w.addFile("deep\\link2\\y.txt", {'y'});
+    w.addFile("plain\\z.txt", {'z'});
+    std::string error;
+    ASSERT_TRUE(w.writeFile(dir_ / "links.qla", &error)) << error;
+    const fs::path out = dir_ / "out", elsewhere = dir_ / "elsewhere";
+    fs::create_directories(out / "deep");
+    fs::create_directories(elsewhere);
+    fs::create_directory_symlink(elsewhere, out / "link");
+    fs::create_directory_symlink(elsewhere, out / "deep" / "link2");
+    Outcome r = run({"extract", p("links.qla"), out.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("refusing 'link\\x.txt'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("refusing 'deep\\link2\\y.txt'"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    EXPECT_EQ(slurp(out / "plain" / "z.txt"), "z");
+}
+
 TEST_F(Qlapack, ExtractRefusesNamesThatLeaveTheFolder) {
     Qla::ArchiveWriter w("vinqatol");
     w.addFile("..\\evil.txt", {'e'});

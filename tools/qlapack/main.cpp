@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -163,6 +164,21 @@ std::optional<fs::path> safeRelativePath(const std::u16string& name) {
     return result;
 }
 
+// True when a folder between outDir and target (outDir itself excluded, target included when
+// it is to be a folder) already exists as a symbolic link: writing through it could put a
+// file anywhere on the disk.
+bool passesThroughLink(const fs::path& outDir, const fs::path& relative, bool includeLast) {
+    fs::path at = outDir;
+    std::error_code ec;
+    const auto last = std::prev(relative.end());
+    for (auto part = relative.begin(); part != relative.end(); ++part) {
+        if (part == last && !includeLast) break;
+        at /= *part;
+        if (fs::is_symlink(fs::symlink_status(at, ec))) return true;
+    }
+    return false;
+}
+
 int extract(const fs::path& archive, const fs::path& outDir, const std::string& password) {
     std::string error;
     auto reader = openArchive(archive, password, &error);
@@ -180,6 +196,11 @@ int extract(const fs::path& archive, const fs::path& outDir, const std::string& 
             continue;
         }
         const fs::path target = outDir / *relative;
+        if (passesThroughLink(outDir, *relative, reader->isDirectory(name))) {
+            status = fail("refusing '" + shown + "': a folder on its path in " + outDir.string() +
+                          " is a symbolic link");
+            continue;
+        }
         if (reader->isDirectory(name)) {
             fs::create_directories(target, ec);
             if (!fs::is_directory(target, ec)) status = fail("cannot create " + target.string());

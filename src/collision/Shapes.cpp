@@ -170,27 +170,29 @@ private:
   std::vector<std::shared_ptr<IShape>> members_;
 };
 
-bool intersectsAt(const IShape& a, const IShape& b, int depth);
+// depthA and depthB count how deep inside groups a and b each stand: the nesting limit holds
+// for each shape's own nesting, not for the two added together.
+bool intersectsAt(const IShape& a, const IShape& b, int depthA, int depthB);
 
-bool groupWith(const IGroup& g, const IShape& other, int depth) {
+bool groupWith(const IGroup& g, const IShape& other, int depthG, int depthOther) {
   for (std::uint32_t i = 0, n = g.getCount(); i < n; ++i) {
     auto member = g.getShape(i);
-    if (member && intersectsAt(*member, other, depth + 1)) return true;
+    if (member && intersectsAt(*member, other, depthG + 1, depthOther)) return true;
   }
   return false;
 }
 
-bool intersectsAt(const IShape& a, const IShape& b, int depth) {
-  if (depth > kMaxGroupDepth) return false;
+bool intersectsAt(const IShape& a, const IShape& b, int depthA, int depthB) {
+  if (depthA > kMaxGroupDepth || depthB > kMaxGroupDepth) return false;
   const int ta = a.getType();
   const int tb = b.getType();
   if (ta < kPoint || ta > kGroup || tb < kPoint || tb > kGroup) return false;
   if (ta == kGroup) {
     // Both groups: every member of a against the whole of b, which tries every
     // pair with a's member in the outer loop.
-    return groupWith(static_cast<const IGroup&>(a), b, depth);
+    return groupWith(static_cast<const IGroup&>(a), b, depthA, depthB);
   }
-  if (tb == kGroup) return groupWith(static_cast<const IGroup&>(b), a, depth);
+  if (tb == kGroup) return groupWith(static_cast<const IGroup&>(b), a, depthB, depthA);
 
   // Put the pair in ascending kind order; every test is symmetric.
   const IShape& first = ta <= tb ? a : b;
@@ -260,10 +262,10 @@ std::shared_ptr<IGroup> createGroup() { return std::make_shared<Group>(); }
 
 bool intersects(const std::shared_ptr<IShape>& a, const std::shared_ptr<IShape>& b) {
   if (!a || !b) return false;
-  return intersectsAt(*a, *b, 0);
+  return intersectsAt(*a, *b, 0, 0);
 }
 
-bool intersects(const IShape& a, const IShape& b) { return intersectsAt(a, b, 0); }
+bool intersects(const IShape& a, const IShape& b) { return intersectsAt(a, b, 0, 0); }
 
 bool pointPoint(const PointData& a, const PointData& b) { return a.x == b.x && a.y == b.y; }
 

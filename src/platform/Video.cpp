@@ -2,6 +2,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/Events.h"
@@ -40,6 +42,20 @@ void desktopSize(int& width, int& height) {
   }
 }
 
+void fitRect(int outerW, int outerH, int innerW, int innerH, int& x, int& y, int& w, int& h) {
+  if (innerW <= 0 || innerH <= 0 || outerW <= 0 || outerH <= 0) {
+    x = y = 0;
+    w = std::max(innerW, 1);
+    h = std::max(innerH, 1);
+    return;
+  }
+  const double scale = std::min(static_cast<double>(outerW) / innerW, static_cast<double>(outerH) / innerH);
+  w = std::max(1, static_cast<int>(innerW * scale + 0.5));
+  h = std::max(1, static_cast<int>(innerH * scale + 0.5));
+  x = (outerW - w) / 2;
+  y = (outerH - h) / 2;
+}
+
 std::shared_ptr<NativeWindow> NativeWindow::create(const std::string& titleUtf8, int width, int height) {
   if (!initVideo() || width <= 0 || height <= 0) return nullptr;
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -53,6 +69,8 @@ std::shared_ptr<NativeWindow> NativeWindow::create(const std::string& titleUtf8,
   if (w == nullptr) return nullptr;
   std::shared_ptr<NativeWindow> result(new NativeWindow());
   result->window_ = w;
+  result->gameWidth_ = width;
+  result->gameHeight_ = height;
   return result;
 }
 
@@ -111,6 +129,16 @@ void NativeWindow::setOuterSize(int width, int height) {
 }
 
 void NativeWindow::clientSize(int& width, int& height) const { SDL_GetWindowSize(win(window_), &width, &height); }
+
+void NativeWindow::clientToGame(int& x, int& y) const {
+  int cw = 0, ch = 0;
+  clientSize(cw, ch);
+  if (cw == gameWidth_ && ch == gameHeight_) return;
+  int fx = 0, fy = 0, fw = 0, fh = 0;
+  fitRect(cw, ch, gameWidth_, gameHeight_, fx, fy, fw, fh);
+  x = static_cast<int>(std::floor(static_cast<double>(x - fx) * gameWidth_ / fw));
+  y = static_cast<int>(std::floor(static_cast<double>(y - fy) * gameHeight_ / fh));
+}
 
 void NativeWindow::raise() {
   SDL_ShowWindow(win(window_));

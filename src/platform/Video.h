@@ -17,6 +17,12 @@ std::string lastError();
 // Size of the primary display's desktop mode (0 x 0 when unknown).
 void desktopSize(int& width, int& height);
 
+// Where an inner area of innerW x innerH goes when it is scaled to fit an outer area with its
+// aspect ratio kept and centred (the rest shows as black bars): x, y, w, h in outer units.
+// Rendering fits the game image into the window's pixels with it; mouse positions are taken
+// back through it.
+void fitRect(int outerW, int outerH, int innerW, int innerH, int& x, int& y, int& w, int& h);
+
 // One top-level window: fixed size, centred on the primary display, able to carry an
 // OpenGL 3.3 core context. Owned by whoever created it; destroying the object closes it.
 //
@@ -42,6 +48,13 @@ class NativeWindow : public std::enable_shared_from_this<NativeWindow> {
   void position(int& x, int& y) const;
   void setOuterSize(int width, int height);
   void clientSize(int& width, int& height) const;
+  // The game's own size: the client size the window was made with. In desktop full screen
+  // (or a window the desktop resized) the game image is scaled to fit the client area.
+  int gameWidth() const { return gameWidth_; }
+  int gameHeight() const { return gameHeight_; }
+  // Client coordinates to game pixels (the identity while the window has the game's size).
+  // A point on a black bar maps outside 0..gameWidth-1 / 0..gameHeight-1.
+  void clientToGame(int& x, int& y) const;
   void raise();
   // Sets the icon the desktop shows for the window from 32-bit pixels (bytes B, G, R, A,
   // top row first, pitch bytes per row). False for an empty or oversized image; the window
@@ -64,6 +77,7 @@ class NativeWindow : public std::enable_shared_from_this<NativeWindow> {
   void* window_ = nullptr;   // SDL_Window*
   void* glContext_ = nullptr;  // SDL_GLContext
   int savedX_ = 0, savedY_ = 0, savedW_ = 0, savedH_ = 0;  // window rectangle before full screen
+  int gameWidth_ = 0, gameHeight_ = 0;
 };
 
 }  // namespace QlPlatform

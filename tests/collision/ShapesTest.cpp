@@ -113,3 +113,21 @@ TEST(Groups, MembershipAndCycles) {
   inner->clearShapes();
   EXPECT_EQ(inner->getCount(), 0u);
 }
+
+TEST(Groups, NestingLimitHoldsForEachShapeOnItsOwn) {
+  // Two groups 150 levels deep each: both well within the limit, so they meet.
+  const auto nest = [](int levels) {
+    std::shared_ptr<IShape> shape = createPoint(3, 4);
+    for (int i = 0; i < levels; ++i) {
+      auto g = createGroup();
+      g->addShape(shape);
+      shape = g;
+    }
+    return shape;
+  };
+  const auto a = nest(150), b = nest(150);
+  EXPECT_TRUE(intersects(a, createPoint(3, 4)));
+  EXPECT_TRUE(intersects(a, b));
+  // Beyond the limit a group touches nothing.
+  EXPECT_FALSE(intersects(nest(300), createPoint(3, 4)));
+}

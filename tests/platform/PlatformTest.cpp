@@ -199,3 +199,34 @@ TEST(Video, WindowKeepsItsClientSizeAndTitle) {
   // Headless runs cannot ask the player; the close confirmation counts as Yes.
   EXPECT_TRUE(askYesNo(w.get(), "c", "t"));
 }
+
+TEST(Video, MousePositionsInAScaledWindowComeBackAsGamePixels) {
+  ASSERT_TRUE(initVideo()) << lastError();
+  auto w = NativeWindow::create("scaled", 64, 32);
+  ASSERT_TRUE(w) << lastError();
+  int x = 5, y = 7;
+  w->clientToGame(x, y);  // at the game's own size nothing changes
+  EXPECT_EQ(x, 5);
+  EXPECT_EQ(y, 7);
+  // Made larger by the desktop: the 2:1 image fills the width, with bars above and below.
+  w->setOuterSize(256, 256);
+  int cw = 0, ch = 0;
+  w->clientSize(cw, ch);
+  ASSERT_EQ(cw, 256);
+  ASSERT_EQ(ch, 256);
+  int fx = 0, fy = 0, fw = 0, fh = 0;
+  fitRect(cw, ch, 64, 32, fx, fy, fw, fh);
+  EXPECT_EQ(fx, 0);
+  EXPECT_EQ(fy, 64);
+  EXPECT_EQ(fw, 256);
+  EXPECT_EQ(fh, 128);
+  const auto game = [&](int cx, int cy) {
+    w->clientToGame(cx, cy);
+    return std::pair<int, int>(cx, cy);
+  };
+  EXPECT_EQ(game(0, 64), std::make_pair(0, 0));
+  EXPECT_EQ(game(128, 128), std::make_pair(32, 16));
+  EXPECT_EQ(game(255, 191), std::make_pair(63, 31));
+  EXPECT_EQ(game(3, 60), std::make_pair(0, -1));  // on the top bar: above the game
+  EXPECT_EQ(game(0, 192), std::make_pair(0, 32));  // on the bottom bar: below it
+}

@@ -523,11 +523,7 @@ void Engine::presentRect(int& x, int& y, int& w, int& h) const {
     dh = height_;
   }
   // Scale to fit with the aspect ratio kept; the rest of the window is black.
-  const double scale = std::min(static_cast<double>(dw) / width_, static_cast<double>(dh) / height_);
-  w = std::max(1, static_cast<int>(width_ * scale + 0.5));
-  h = std::max(1, static_cast<int>(height_ * scale + 0.5));
-  x = (dw - w) / 2;
-  y = (dh - h) / 2;
+  QlPlatform::fitRect(dw, dh, width_, height_, x, y, w, h);
 }
 
 bool Engine::present() {

@@ -175,8 +175,11 @@ bool SdlDeviceState::screenToClient(WindowHandle window, std::int32_t& x, std::i
   if (sdl == nullptr) return false;
   int wx = 0, wy = 0;
   SDL_GetWindowPosition(sdl, &wx, &wy);
-  x -= wx;
-  y -= wy;
+  int cx = x - wx, cy = y - wy;
+  // In full screen the game image is scaled into the window: report game pixels.
+  window->clientToGame(cx, cy);
+  x = cx;
+  y = cy;
   return true;
 }
 

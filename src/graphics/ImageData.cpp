@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace QlGraphics {
 namespace {
@@ -151,6 +152,19 @@ bool ImageData::load(const std::uint8_t* bytes, std::size_t size, std::u16string
 {
     width_ = height_ = 0;
     pixels_.clear();
+    // A small file may claim a huge picture: when its pixels cannot be held, the image does
+    // not load; the game goes on.
+    try {
+        return decode(bytes, size, nameHint);
+    } catch (const std::bad_alloc&) {
+        width_ = height_ = 0;
+        pixels_.clear();
+        return false;
+    }
+}
+
+bool ImageData::decode(const std::uint8_t* bytes, std::size_t size, std::u16string_view nameHint)
+{
     if (bytes == nullptr || size == 0 || size > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         return false;
     initCodecs();

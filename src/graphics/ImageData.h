@@ -73,6 +73,8 @@ public:
     bool empty() const { return pixels_.empty(); }
 
 private:
+    bool decode(const std::uint8_t* bytes, std::size_t size, std::u16string_view nameHint);
+
     std::uint16_t width_ = 0;
     std::uint16_t height_ = 0;
     std::vector<std::uint8_t> pixels_;

@@ -211,6 +211,11 @@ TEST_F(FontEngine, OneEntryPerLayerAndNoRasterisingTwice)
     EXPECT_FALSE(counting.getGlyph(char16_t(0xDC00), g));
     EXPECT_FALSE(counting.getGlyph(char16_t(0xDC00), g));
     EXPECT_EQ(counting.calls, 2);
+    // A 16-pixel font on 8-pixel pages: no glyph could be stored, so none is rasterised.
+    CountingFont tooTall(engine, 8);
+    EXPECT_FALSE(tooTall.getGlyph(u'A', g));
+    EXPECT_FALSE(tooTall.getGlyph(u'B', g));
+    EXPECT_EQ(tooTall.calls, 0);
 
     auto grad = QlGraphics::GradationFont::create(engine, u"IPAGothic", 16, false, false, 255, 0, 0.5f, 256);
     ASSERT_TRUE(grad);

@@ -43,6 +43,9 @@ public:
         return true;
     }
 
+    // The tallest bitmap a page can take (the page side once a page exists).
+    std::uint16_t maxBitmapHeight() const { return pageHeight_ != 0 ? pageHeight_ : pageLimit_; }
+
     std::size_t entryCount() const { return entries_.size(); }
     std::size_t pageCount() const { return pages_; }
     const std::shared_ptr<ITexture>& currentPage() const { return texture_; }

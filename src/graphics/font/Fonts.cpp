@@ -81,6 +81,12 @@ bool FontBase::getGlyph(char16_t ch, Glyph& glyph)
     CharInfo& ci = info(ch);
     if (ci.entries[0] == kNoGlyph)
         return false;
+    if (ci.entries[0] == kUnknown && getSize() > cache_.maxBitmapHeight()) {
+        // Glyphs are as tall as the size: one taller than a page can never be cached, so it
+        // is not rasterised at all (that would cost a large bitmap per character).
+        ci.entries = {kNoGlyph, -1, -1, -1};
+        return false;
+    }
     if (ci.entries[0] == kUnknown) {
         GlyphBitmap bitmaps[4];
         const int made = rasterize(ch, bitmaps, 4);

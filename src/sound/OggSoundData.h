@@ -1,11 +1,14 @@
 // Ogg Vorbis files decoded to 16-bit PCM through libvorbisfile.
 #pragma once
 
+#include "sound/ChannelLayout.h"
 #include "sound/SoundData.h"
 
 namespace QlSound::Ogg {
 
-class SoundData final : public ISoundData {
+// Multichannel streams keep the Vorbis channel order (for 5.1: FL C FR RL RR
+// LFE); the layout tells the mixer which speaker each channel is for.
+class SoundData final : public ISoundData, public IChannelLayoutSource {
 public:
     // Opens a decoder over the file's bytes; empty when they are not Ogg Vorbis.
     static std::shared_ptr<SoundData> open(const std::shared_ptr<IFileData>& file);
@@ -20,6 +23,7 @@ public:
     std::uint32_t tell() const override;
     std::uint32_t read(void* buffer, std::uint32_t bytes) override;
     std::shared_ptr<ISoundData> copy() const override;
+    ChannelLayout getChannelLayout() const override { return vorbisChannelLayout(format_.channels); }
 
     struct Source;  // what the decoder's read/seek/tell/close callbacks see
 

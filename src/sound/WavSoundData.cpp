@@ -69,11 +69,14 @@ bool walkChunks(const IFileData& file, WavSoundInfo& info)
             if (chunkSize < 16 || body + 16 > size) return false;
             if (file.read(fmt, static_cast<std::uint32_t>(body), 16) != 16) return false;
             format = formatFrom(fmt);
-            // An extensible format names its real tag in the first two bytes
-            // of the sub-format id, 24 bytes into the chunk.
+            // An extensible format names its speakers in a mask 20 bytes into
+            // the chunk and its real tag in the first two bytes of the
+            // sub-format id, 24 bytes into the chunk.
             if (format.formatTag == kTagExtensible && chunkSize >= 26 &&
-                file.read(fmt + 16, static_cast<std::uint32_t>(body + 16), 10) == 10)
+                file.read(fmt + 16, static_cast<std::uint32_t>(body + 16), 10) == 10) {
+                format.channelMask = loadU32LE(fmt + 20);
                 format.formatTag = loadU16LE(fmt + 24);
+            }
             haveFormat = true;
         } else if (std::memcmp(head, "data", 4) == 0 && !haveData) {
             dataOffset = static_cast<std::uint32_t>(body);
@@ -153,6 +156,11 @@ std::uint32_t WavSoundData::read(void* buffer, std::uint32_t bytes)
 std::shared_ptr<ISoundData> WavSoundData::copy() const
 {
     return std::make_shared<WavSoundData>(info_, file_);
+}
+
+ChannelLayout WavSoundData::getChannelLayout() const
+{
+    return channelLayoutFromMask(info_->format.channels, info_->format.channelMask);
 }
 
 std::shared_ptr<ISoundData> WavSoundLoader::load(const std::shared_ptr<IFileData>& fileData)

@@ -2,6 +2,7 @@
 // (32-bit float data is converted to 32-bit integer samples as it is read).
 #pragma once
 
+#include "sound/ChannelLayout.h"
 #include "sound/SoundData.h"
 
 namespace QlSound::Core {
@@ -13,6 +14,7 @@ struct WavFormatRecord {
     std::uint32_t avgBytesPerSec = 0;
     std::uint16_t blockAlign = 0;
     std::uint16_t bitsPerSample = 0;  // (blockAlign / channels) * 8, not the header's field
+    std::uint32_t channelMask = 0;    // an extensible header's speaker bits; 0 when absent
 };
 
 struct WavSoundInfo {
@@ -27,7 +29,9 @@ struct WavSoundInfo {
 // bytes are not a WAV file this runtime can play.
 bool parseWavHeader(const IFileData& file, WavSoundInfo& info);
 
-class WavSoundData final : public ISoundData {
+// Multichannel data plays in the speaker order its channel mask names, or in
+// the conventional order for its channel count when it has none.
+class WavSoundData final : public ISoundData, public IChannelLayoutSource {
 public:
     WavSoundData(std::shared_ptr<const WavSoundInfo> info, std::shared_ptr<IFileData> file);
 
@@ -38,6 +42,7 @@ public:
     std::uint32_t tell() const override;
     std::uint32_t read(void* buffer, std::uint32_t bytes) override;
     std::shared_ptr<ISoundData> copy() const override;
+    ChannelLayout getChannelLayout() const override;
 
     const WavSoundInfo& getInfo() const { return *info_; }
 

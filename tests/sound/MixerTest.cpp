@@ -262,7 +262,8 @@ TEST_F(MixerTest, UnplayableFormatsGetNoBuffer)
 {
     EXPECT_FALSE(engine->createBuffer(nullptr));
     QlSound::Core::WavSoundLoader loader;
-    EXPECT_FALSE(engine->createBuffer(loader.load(fileData(canonicalWav(3, kRate, 16, Bytes(60))))));
+    EXPECT_FALSE(engine->createBuffer(loader.load(fileData(canonicalWav(9, kRate, 16, Bytes(72))))));
+    EXPECT_FALSE(engine->createBuffer(loader.load(fileData(canonicalWav(1, kRate, 64, Bytes(72))))));
 }
 
 TEST_F(MixerTest, DestroyedBuffersLeaveTheMixerAndAnEndedEngineDisarmsBuffers)

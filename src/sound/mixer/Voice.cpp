@@ -47,7 +47,7 @@ bool Voice::canPlay(const SoundFormat& f)
 {
     const bool bitsOk = f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 ||
                         f.bitsPerSample == 32;
-    return bitsOk && (f.channels == 1 || f.channels == 2) && f.sampleRate > 0;
+    return bitsOk && f.channels >= 1 && f.channels <= kMaxPlayableChannels && f.sampleRate > 0;
 }
 
 Voice::Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate)
@@ -57,6 +57,14 @@ Voice::Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate)
     frameBytes_ = format_.frameBytes();
     // One frame more than a chunk: the repeated last frame at the end.
     in_.resize(static_cast<std::size_t>(kChunkFrames + 1) * frameBytes_);
+    if (format_.channels > 2) {
+        const ChannelLayout layout = channelLayoutOf(*data_);
+        for (std::uint32_t c = 0; c < layout.channels; ++c) {
+            const StereoWeights w = stereoWeights(layout.speakers[c]);
+            leftWeight_[c] = w.left;
+            rightWeight_[c] = w.right;
+        }
+    }
     updateStep();
 }
 
@@ -295,6 +303,49 @@ void Voice::renderFrames<2, 16>(float* out, std::uint32_t frames)
 }
 #endif
 
+// Data of three to eight channels: every channel is interpolated on its own
+// and added to both sides at its speaker's weights.
+template <int Bits>
+void Voice::renderDownmix(float* out, std::uint32_t frames)
+{
+    const std::uint8_t* __restrict in = in_.data();
+    float* __restrict dst = out;
+    const std::size_t channels = format_.channels;
+    std::array<float, kMaxPlayableChannels> wl{}, wr{};
+    for (std::size_t c = 0; c < channels; ++c) {
+        wl[c] = leftWeight_[c] * volume_;
+        wr[c] = rightWeight_[c] * volume_;
+    }
+    std::uint64_t pos = pos_;
+    const std::uint64_t step = step_;
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        const auto k = static_cast<std::size_t>(pos >> 32);
+        const float f = static_cast<float>(static_cast<std::int32_t>((pos & 0xFFFFFFFFu) >> 8)) * (1.0f / 16777216.0f);
+        const std::size_t first = k * channels;
+        float left = 0.0f, right = 0.0f;
+        for (std::size_t c = 0; c < channels; ++c) {
+            const float a = sampleAt<Bits>(in, first + c), b = sampleAt<Bits>(in, first + channels + c);
+            const float v = a + (b - a) * f;
+            left += v * wl[c];
+            right += v * wr[c];
+        }
+        dst[2 * j] += left;
+        dst[2 * j + 1] += right;
+        pos += step;
+    }
+    pos_ = pos;
+}
+
+void Voice::renderDownmix(float* out, std::uint32_t frames)
+{
+    switch (format_.bitsPerSample) {
+    case 8: renderDownmix<8>(out, frames); break;
+    case 16: renderDownmix<16>(out, frames); break;
+    case 24: renderDownmix<24>(out, frames); break;
+    default: renderDownmix<32>(out, frames); break;
+    }
+}
+
 template <int Channels>
 void Voice::renderFrames(float* out, std::uint32_t frames)
 {
@@ -331,8 +382,10 @@ void Voice::render(float* out, std::uint32_t frames)
             std::min<std::uint64_t>((limit - pos_ + step_ - 1) / step_, frames - done);
         if (format_.channels == 1)
             renderFrames<1>(out + 2 * done, static_cast<std::uint32_t>(n));
-        else
+        else if (format_.channels == 2)
             renderFrames<2>(out + 2 * done, static_cast<std::uint32_t>(n));
+        else
+            renderDownmix(out + 2 * done, static_cast<std::uint32_t>(n));
         done += static_cast<std::uint32_t>(n);
     }
 }

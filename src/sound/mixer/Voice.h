@@ -1,9 +1,12 @@
 // One voice of the software mixer: a decoder, its play state and the
-// resampler that turns its PCM into stereo float at the output rate.
+// resampler that turns its PCM into stereo float at the output rate, folding
+// data of more than two channels down to stereo on the way.
 #pragma once
 
+#include "sound/ChannelLayout.h"
 #include "sound/SoundData.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -24,6 +27,7 @@ public:
     // are allocated here once so that rendering never allocates.
     static constexpr std::uint32_t kChunkFrames = 1024;
 
+    // 1 to 8 channels of 8-, 16-, 24- or 32-bit samples at a non-zero rate.
     static bool canPlay(const SoundFormat& format);
 
     Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate);
@@ -60,12 +64,19 @@ private:
     void renderFrames(float* out, std::uint32_t frames);
     template <int Channels, int Bits>
     void renderFrames(float* out, std::uint32_t frames);
+    void renderDownmix(float* out, std::uint32_t frames);
+    template <int Bits>
+    void renderDownmix(float* out, std::uint32_t frames);
 
     mutable std::mutex mutex_;
     std::shared_ptr<ISoundData> data_;
     SoundFormat format_;
     std::uint32_t frameBytes_ = 0;
     std::uint32_t outputRate_ = 0;
+    // Data of more than two channels: each channel's share of the left and
+    // the right output, from the speaker it is meant for.
+    std::array<float, kMaxPlayableChannels> leftWeight_{};
+    std::array<float, kMaxPlayableChannels> rightWeight_{};
 
     bool released_ = false;
     bool playing_ = false;

@@ -10,7 +10,8 @@
 namespace QlSound {
 
 // PCM layout of decoded data: interleaved integer samples, 8-bit unsigned or
-// 16/24/32-bit signed little-endian.
+// 16/24/32-bit signed little-endian. Channels come in the container's own
+// order; sound/ChannelLayout.h says which speaker each one is for.
 struct SoundFormat {
     std::uint32_t channels = 0;
     std::uint32_t sampleRate = 0;

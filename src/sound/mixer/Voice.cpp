@@ -357,10 +357,12 @@ void Voice::renderFrames(float* out, std::uint32_t frames)
     }
 }
 
-void Voice::render(float* out, std::uint32_t frames)
+// Walks one output block: refills the decoded frames as the read position
+// reaches their end, hands every stretch that stays inside them to `span`,
+// and finishes the voice once its last frame has been heard.
+template <class Span>
+void Voice::renderBlock(float* out, std::uint32_t frames, Span span)
 {
-    std::lock_guard lock(mutex_);
-    if (!playing_ || paused_ || released_) return;
     std::uint32_t done = 0;
     for (;;) {
         const std::uint64_t k = pos_ >> 32;
@@ -380,14 +382,32 @@ void Voice::render(float* out, std::uint32_t frames)
         const std::uint64_t limit = static_cast<std::uint64_t>(ended_ ? inCount_ : inCount_ - 1) << 32;
         const std::uint64_t n =
             std::min<std::uint64_t>((limit - pos_ + step_ - 1) / step_, frames - done);
-        if (format_.channels == 1)
-            renderFrames<1>(out + 2 * done, static_cast<std::uint32_t>(n));
-        else if (format_.channels == 2)
-            renderFrames<2>(out + 2 * done, static_cast<std::uint32_t>(n));
-        else
-            renderDownmix(out + 2 * done, static_cast<std::uint32_t>(n));
+        span(out + 2 * done, static_cast<std::uint32_t>(n));
         done += static_cast<std::uint32_t>(n);
     }
+}
+
+// Data of more than two channels goes through its own copy of the block walk,
+// so that the mono and stereo code stays as it is.
+[[gnu::noinline]] void Voice::renderMultichannel(float* out, std::uint32_t frames)
+{
+    renderBlock(out, frames, [this](float* o, std::uint32_t n) { renderDownmix(o, n); });
+}
+
+void Voice::render(float* out, std::uint32_t frames)
+{
+    std::lock_guard lock(mutex_);
+    if (!playing_ || paused_ || released_) return;
+    if (format_.channels > 2) {
+        renderMultichannel(out, frames);
+        return;
+    }
+    renderBlock(out, frames, [this](float* o, std::uint32_t n) {
+        if (format_.channels == 1)
+            renderFrames<1>(o, n);
+        else
+            renderFrames<2>(o, n);
+    });
 }
 
 }  // namespace QlSound::Mixer

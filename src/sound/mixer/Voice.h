@@ -64,6 +64,9 @@ private:
     void renderFrames(float* out, std::uint32_t frames);
     template <int Channels, int Bits>
     void renderFrames(float* out, std::uint32_t frames);
+    template <class Span>
+    void renderBlock(float* out, std::uint32_t frames, Span span);
+    void renderMultichannel(float* out, std::uint32_t frames);
     void renderDownmix(float* out, std::uint32_t frames);
     template <int Bits>
     void renderDownmix(float* out, std::uint32_t frames);
@@ -73,10 +76,6 @@ private:
     SoundFormat format_;
     std::uint32_t frameBytes_ = 0;
     std::uint32_t outputRate_ = 0;
-    // Data of more than two channels: each channel's share of the left and
-    // the right output, from the speaker it is meant for.
-    std::array<float, kMaxPlayableChannels> leftWeight_{};
-    std::array<float, kMaxPlayableChannels> rightWeight_{};
 
     bool released_ = false;
     bool playing_ = false;
@@ -93,6 +92,12 @@ private:
     std::uint64_t pos_ = 0;
     std::uint64_t step_ = 0;
     bool ended_ = false;
+
+    // Data of more than two channels: each channel's share of the left and
+    // the right output, from the speaker it is meant for. Kept last, out of
+    // the way of the members every voice's rendering reads.
+    std::array<float, kMaxPlayableChannels> leftWeight_{};
+    std::array<float, kMaxPlayableChannels> rightWeight_{};
 };
 
 }  // namespace QlSound::Mixer

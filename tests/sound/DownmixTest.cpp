@@ -142,33 +142,39 @@ TEST(Downmix, EveryWavChannelReachesBothSidesAtItsWeight)
 
 TEST(Downmix, SixChannelWavSumsEveryChannelAndInterpolatesEachOnItsOwn)
 {
-    // Each channel its own ramp, at half the output rate and half volume:
-    // every second output frame lies halfway between two source frames.
-    auto value = [](int i, int c) { return (c + 1) * 300 * (i + 1) * (c % 2 == 0 ? 1 : -1); };
-    auto data = loadWav(canonicalWav(6, kRate / 2, 16, multiPcm(6, 16, value)));
-    auto engine = Engine::create(Engine::Output::Manual, kRate);
-    auto buffer = engine->createBuffer(data);
-    ASSERT_TRUE(buffer);
-    EXPECT_EQ(buffer->getFormat(), (QlSound::SoundFormat{6, kRate / 2, 16}));
-    ASSERT_TRUE(buffer->setVolume(0.5f));
-    ASSERT_TRUE(buffer->play(0));
-    auto out = mixFrames(*engine, 40);
-    auto side = [&](double frame, int s) {
-        double sum = 0;
-        for (int c = 0; c < 6; ++c) {
-            const auto i = static_cast<int>(frame);
-            const double a = value(i, c) / 32768.0, b = value(i + 1, c) / 32768.0;
-            const double v = a + (b - a) * (frame - i);
-            sum += v * (s == 0 ? kWavWeights[6][c].left : kWavWeights[6][c].right);
+    // Each channel its own uneven sequence, at half volume, at source rates
+    // that put output frames halfway between source frames (24 kHz), step
+    // one and a half frames (72 kHz) or skip every other frame (96 kHz).
+    auto value = [](int i, int c) { return (c + 1) * 300 * ((i * i) % 17 + 1) * (c % 2 == 0 ? 1 : -1); };
+    for (std::uint32_t rate : {kRate / 2, kRate * 3 / 2, kRate * 2}) {
+        auto data = loadWav(canonicalWav(6, rate, 16, multiPcm(6, 16, value)));
+        auto engine = Engine::create(Engine::Output::Manual, kRate);
+        auto buffer = engine->createBuffer(data);
+        ASSERT_TRUE(buffer);
+        EXPECT_EQ(buffer->getFormat(), (QlSound::SoundFormat{6, rate, 16}));
+        ASSERT_TRUE(buffer->setVolume(0.5f));
+        ASSERT_TRUE(buffer->play(0));
+        auto out = mixFrames(*engine, 40);
+        auto side = [&](double frame, int s) {
+            double sum = 0;
+            for (int c = 0; c < 6; ++c) {
+                const auto i = static_cast<int>(frame);
+                const double a = value(i, c) / 32768.0, b = value(i + 1, c) / 32768.0;
+                const double v = a + (b - a) * (frame - i);
+                sum += v * (s == 0 ? kWavWeights[6][c].left : kWavWeights[6][c].right);
+            }
+            return 0.5 * sum;
+        };
+        const double ratio = static_cast<double>(rate) / kRate;
+        const auto sounding = static_cast<int>(std::ceil(16 / ratio));
+        for (int j = 0; j * ratio < 15; ++j) {
+            EXPECT_NEAR(out[2 * j], side(j * ratio, 0), 1e-5) << rate << " Hz, frame " << j;
+            EXPECT_NEAR(out[2 * j + 1], side(j * ratio, 1), 1e-5) << rate << " Hz, frame " << j;
         }
-        return 0.5 * sum;
-    };
-    for (int j = 0; j < 30; ++j) {
-        EXPECT_NEAR(out[2 * j], side(j / 2.0, 0), 1e-5) << j;
-        EXPECT_NEAR(out[2 * j + 1], side(j / 2.0, 1), 1e-5) << j;
+        EXPECT_NE(out[2 * (sounding - 1)], 0.0f) << rate;
+        EXPECT_EQ(out[2 * sounding], 0.0f) << rate;
+        EXPECT_FALSE(buffer->isPlaying());
     }
-    EXPECT_EQ(out[2 * 32], 0.0f);  // 16 frames at half rate: 32 output frames
-    EXPECT_FALSE(buffer->isPlaying());
 }
 
 TEST(Downmix, WidthsOtherThanSixteenBitsFoldDownAlike)

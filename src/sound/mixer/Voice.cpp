@@ -303,8 +303,11 @@ void Voice::renderFrames<2, 16>(float* out, std::uint32_t frames)
 }
 #endif
 
-// Data of three to eight channels: every channel is interpolated on its own
-// and added to both sides at its speaker's weights.
+// Data of three to eight channels. Weighting and interpolation are both
+// linear, so each source frame is folded to a stereo pair once (at its
+// speakers' weights and the volume) and the pairs are interpolated; the fold
+// of the frame after the read position is kept for when the position moves
+// on by one frame.
 template <int Bits>
 void Voice::renderDownmix(float* out, std::uint32_t frames)
 {
@@ -316,21 +319,38 @@ void Voice::renderDownmix(float* out, std::uint32_t frames)
         wl[c] = leftWeight_[c] * volume_;
         wr[c] = rightWeight_[c] * volume_;
     }
+    auto fold = [&](std::size_t frame, float& left, float& right) {
+        const std::size_t first = frame * channels;
+        float l = 0.0f, r = 0.0f;
+        for (std::size_t c = 0; c < channels; ++c) {
+            const float v = sampleAt<Bits>(in, first + c);
+            l += v * wl[c];
+            r += v * wr[c];
+        }
+        left = l;
+        right = r;
+    };
     std::uint64_t pos = pos_;
     const std::uint64_t step = step_;
+    std::size_t folded = static_cast<std::size_t>(pos >> 32);
+    float aL, aR, bL, bR;
+    fold(folded, aL, aR);
+    fold(folded + 1, bL, bR);
     for (std::uint32_t j = 0; j < frames; ++j) {
         const auto k = static_cast<std::size_t>(pos >> 32);
-        const float f = static_cast<float>(static_cast<std::int32_t>((pos & 0xFFFFFFFFu) >> 8)) * (1.0f / 16777216.0f);
-        const std::size_t first = k * channels;
-        float left = 0.0f, right = 0.0f;
-        for (std::size_t c = 0; c < channels; ++c) {
-            const float a = sampleAt<Bits>(in, first + c), b = sampleAt<Bits>(in, first + channels + c);
-            const float v = a + (b - a) * f;
-            left += v * wl[c];
-            right += v * wr[c];
+        if (k != folded) {
+            if (k == folded + 1) {
+                aL = bL;
+                aR = bR;
+            } else {
+                fold(k, aL, aR);
+            }
+            fold(k + 1, bL, bR);
+            folded = k;
         }
-        dst[2 * j] += left;
-        dst[2 * j + 1] += right;
+        const float f = static_cast<float>(static_cast<std::int32_t>((pos & 0xFFFFFFFFu) >> 8)) * (1.0f / 16777216.0f);
+        dst[2 * j] += aL + (bL - aL) * f;
+        dst[2 * j + 1] += aR + (bR - aR) * f;
         pos += step;
     }
     pos_ = pos;
@@ -358,10 +378,12 @@ void Voice::renderFrames(float* out, std::uint32_t frames)
 }
 
 // Walks one output block: refills the decoded frames as the read position
-// reaches their end, hands every stretch that stays inside them to `span`,
-// and finishes the voice once its last frame has been heard.
-template <class Span>
-void Voice::renderBlock(float* out, std::uint32_t frames, Span span)
+// reaches their end, renders every stretch that stays inside them, and
+// finishes the voice once its last frame has been heard. Data of more than
+// two channels has its own instance, so the mono and stereo one is the same
+// code as when only those were played.
+template <bool Multichannel>
+void Voice::renderBlock(float* out, std::uint32_t frames)
 {
     std::uint32_t done = 0;
     for (;;) {
@@ -382,32 +404,24 @@ void Voice::renderBlock(float* out, std::uint32_t frames, Span span)
         const std::uint64_t limit = static_cast<std::uint64_t>(ended_ ? inCount_ : inCount_ - 1) << 32;
         const std::uint64_t n =
             std::min<std::uint64_t>((limit - pos_ + step_ - 1) / step_, frames - done);
-        span(out + 2 * done, static_cast<std::uint32_t>(n));
+        if constexpr (Multichannel)
+            renderDownmix(out + 2 * done, static_cast<std::uint32_t>(n));
+        else if (format_.channels == 1)
+            renderFrames<1>(out + 2 * done, static_cast<std::uint32_t>(n));
+        else
+            renderFrames<2>(out + 2 * done, static_cast<std::uint32_t>(n));
         done += static_cast<std::uint32_t>(n);
     }
-}
-
-// Data of more than two channels goes through its own copy of the block walk,
-// so that the mono and stereo code stays as it is.
-[[gnu::noinline]] void Voice::renderMultichannel(float* out, std::uint32_t frames)
-{
-    renderBlock(out, frames, [this](float* o, std::uint32_t n) { renderDownmix(o, n); });
 }
 
 void Voice::render(float* out, std::uint32_t frames)
 {
     std::lock_guard lock(mutex_);
     if (!playing_ || paused_ || released_) return;
-    if (format_.channels > 2) {
-        renderMultichannel(out, frames);
-        return;
-    }
-    renderBlock(out, frames, [this](float* o, std::uint32_t n) {
-        if (format_.channels == 1)
-            renderFrames<1>(o, n);
-        else
-            renderFrames<2>(o, n);
-    });
+    if (format_.channels > 2)
+        renderBlock<true>(out, frames);
+    else
+        renderBlock<false>(out, frames);
 }
 
 }  // namespace QlSound::Mixer

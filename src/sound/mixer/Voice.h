@@ -64,9 +64,8 @@ private:
     void renderFrames(float* out, std::uint32_t frames);
     template <int Channels, int Bits>
     void renderFrames(float* out, std::uint32_t frames);
-    template <class Span>
-    void renderBlock(float* out, std::uint32_t frames, Span span);
-    void renderMultichannel(float* out, std::uint32_t frames);
+    template <bool Multichannel>
+    void renderBlock(float* out, std::uint32_t frames);
     void renderDownmix(float* out, std::uint32_t frames);
     template <int Bits>
     void renderDownmix(float* out, std::uint32_t frames);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 using namespace QlGraphics;
@@ -157,6 +158,73 @@ TEST(ModelLoader, BadNumbersAndIndicesGiveNoModel)
     EXPECT_FALSE(parse(triangleObject("--1.0 0.0 0.0", "3 V(0 1 2)")));
     EXPECT_FALSE(parse(triangleObject("1.0 0.0 0.0", "3 V(0 1 2) M(4294967296)")));
     EXPECT_FALSE(parse(std::string(kHeader) + "Material 99999999999 {\n}\n"));
+}
+
+TEST(ModelLoader, VertexLinesFindTheLeftmostThreeNumbers)
+{
+    const struct {
+        const char* line;
+        float x, y, z;
+    } cases[] = {
+        {"1.2.3 4.5 6.7", 2.3f, 4.5f, 6.7f},        // "1.2" is not followed by a space
+        {"1-2.0 3.0 4.0", -2.0f, 3.0f, 4.0f},       // the sign belongs to the second number
+        {"77x 0.5 9.0 1.0 2.0", 0.5f, 9.0f, 1.0f},
+        {"--x-1.0 2.0 3.0", -1.0f, 2.0f, 3.0f},
+        {"-5-1.0 2.0 3.0", -1.0f, 2.0f, 3.0f},
+        {"12 1.5 2.5 3.5", 1.5f, 2.5f, 3.5f},
+        {"abc -1.0 -2.0 -3.0 4.0", -1.0f, -2.0f, -3.0f},
+        {"1.0 2.0 3.0.5", 1.0f, 2.0f, 3.0f},
+    };
+    for (const auto& c : cases) {
+        auto m = parse(triangleObject(c.line, "3 V(0 1 2)"));
+        ASSERT_TRUE(m) << c.line;
+        EXPECT_FLOAT_EQ(m->vertices[2].x, c.x) << c.line;
+        EXPECT_FLOAT_EQ(m->vertices[2].y, c.y) << c.line;
+        EXPECT_FLOAT_EQ(m->vertices[2].z, c.z) << c.line;
+    }
+}
+
+TEST(ModelLoader, LongRunsOfDigitsOrSignsHoldNoVertex)
+{
+    // Lines a damaged file may hold: one long number without a point, a long run of signs,
+    // and a long number before real coordinates. They are read in one pass.
+    const std::string digits(200000, '7');
+    const std::string signs(200000, '-');
+    for (const std::string& line : {digits, signs, digits + ".", signs + digits + " 1.0 2.0"}) {
+        auto m = parse(triangleObject(line, "3 V(0 1 2)"));
+        ASSERT_TRUE(m);
+        ASSERT_EQ(m->vertices.size(), 3u);
+        // The line keeps its place with position (0, 0, 0).
+        EXPECT_EQ(m->vertices[2].x, 0.0f);
+        EXPECT_EQ(m->vertices[2].y, 0.0f);
+        EXPECT_EQ(m->vertices[2].z, 0.0f);
+    }
+    auto m = parse(triangleObject(digits + " 4.0 5.0 6.0", "3 V(0 1 2)"));
+    ASSERT_TRUE(m);
+    EXPECT_FLOAT_EQ(m->vertices[2].x, 4.0f);
+    EXPECT_FLOAT_EQ(m->vertices[2].z, 6.0f);
+}
+
+TEST(ModelLoader, NormalsOfHugeOrDegenerateFacesStayFinite)
+{
+    // Coordinates whose products overflow a float: the normal is still the unit normal.
+    for (const char* far : {"100000000000000000000000000000.0", "300000000000000000000000000000000000000.0"}) {
+        auto m = parse(std::string(kHeader) + "Object \"a\" {\n vertex 3 {\n -" + far + " 0.0 0.0\n 0.0 " + far +
+                       " 0.0\n " + far + " 0.0 0.0\n }\n face 1 {\n 3 V(0 1 2)\n }\n}\n");
+        ASSERT_TRUE(m) << far;
+        ASSERT_EQ(m->vertices.size(), 3u);
+        for (const ModelVertex& v : m->vertices) {
+            EXPECT_FLOAT_EQ(v.nx, 0.0f) << far;
+            EXPECT_FLOAT_EQ(v.ny, 0.0f) << far;
+            EXPECT_FLOAT_EQ(v.nz, -1.0f) << far;
+        }
+    }
+    // A face whose corners lie on one line has no direction: a zero normal, not NaN.
+    auto line = parse(triangleObject("0.0 2.0 0.0", "3 V(0 1 2)"));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->vertices[0].nx, 0.0f);
+    EXPECT_EQ(line->vertices[0].ny, 0.0f);
+    EXPECT_EQ(line->vertices[0].nz, 0.0f);
 }
 
 std::string manyTriangles(int count)

@@ -61,6 +61,33 @@ TEST(World, DrawsLowerPrioritiesFirstAndDropsReleasedActors)
     EXPECT_FALSE(world.createActor(nullptr));
 }
 
+TEST(World, EqualPrioritiesKeepCreationOrderAfterPriorityChanges)
+{
+    World world;
+    auto model = bareModel(1);
+    auto a = world.createActor(model);
+    auto b = world.createActor(model);
+    auto c = world.createActor(model);
+    a->setPriority(5);
+    auto order = world.getActors();
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_EQ(order[0], b);
+    EXPECT_EQ(order[1], c);
+    EXPECT_EQ(order[2], a);
+    a->setPriority(0);  // back to where it was: drawn first again, as the first made
+    order = world.getActors();
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_EQ(order[0], a);
+    EXPECT_EQ(order[1], b);
+    EXPECT_EQ(order[2], c);
+    c->setPriority(-3);
+    b->setPriority(-3);
+    order = world.getActors();
+    EXPECT_EQ(order[0], b);
+    EXPECT_EQ(order[1], c);
+    EXPECT_EQ(order[2], a);
+}
+
 TEST(World, ActorsHaveTheirOwnMaterialsOverSharedGeometry)
 {
     World world;
@@ -133,12 +160,59 @@ TEST_F(WorldRender, LightsFacesByTheirWorldNormals)
     const auto below = render(world, lookAt({0, -5, 0.01f}, {0, 0, 0}, {0, 0, 1}), kProjection);
     EXPECT_TRUE(near(at(below, 32, 32), 0xFF7F0000u, 2));
 
-    // Rotating the actor turns its normals: the -z face turned to face +x is now lit from
-    // the side the light comes from, the face turned towards the camera is the old +x face.
-    actor->setRotation(0, kPi / 2, 0);
-    const auto turned = render(world, lookAt({0, 0, -5}, {0, 0, 0}, {0, 1, 0}), kProjection);
-    // World normal of the visible face is (0,0,-1) again: lit.
-    EXPECT_TRUE(near(at(turned, 32, 32), gray(kLit), 2));
+    // Lighting uses the normals as the actor's rotation turns them. A quarter turn by -pi/2
+    // about y maps (x, y, z) to (-z, y, x). The camera at -z then sees the old -x face: its
+    // model normal (-1, 0, 0) points away from the light, its turned normal (0, 0, -1) towards
+    // it, so it must be lit. The camera at +z sees the old +x face: model normal towards the
+    // light, turned normal (0, 0, 1) away from it, so it must be shaded.
+    actor->setRotation(0, -kPi / 2, 0);
+    const auto front = render(world, lookAt({0, 0, -5}, {0, 0, 0}, {0, 1, 0}), kProjection);
+    EXPECT_TRUE(near(at(front, 32, 32), gray(kLit), 2)) << std::hex << at(front, 32, 32);
+    const auto back = render(world, lookAt({0, 0, 5}, {0, 0, 0}, {0, 1, 0}), kProjection);
+    EXPECT_TRUE(near(at(back, 32, 32), gray(kShaded), 2)) << std::hex << at(back, 32, 32);
+}
+
+TEST_F(WorldRender, PartsHoldTheirMaterialsFacesInFaceOrder)
+{
+    // Six triangles of materials 1, 0, 1, 9 (no such material), 0, 1 over three materials.
+    ModelData data;
+    const std::uint32_t materialOf[6] = {1, 0, 1, 9, 0, 1};
+    for (std::uint32_t f = 0; f < 6; ++f) {
+        ModelFace face;
+        face.material = materialOf[f];
+        for (int k = 0; k < 3; ++k) {
+            face.index[k] = static_cast<std::uint16_t>(data.vertices.size());
+            data.vertices.push_back({float(f), float(k), 0, 0, 0, -1, 0, 0});
+        }
+        data.faces.push_back(face);
+    }
+    // A face naming a vertex the model lacks is left out.
+    data.faces.push_back({0, {0, 1, 18}});
+    data.materials.resize(3);
+    for (std::uint32_t m = 0; m < 3; ++m)
+        data.materials[m].diffuse = 0xFF000000u | m;
+    auto model = build(data);
+    ASSERT_TRUE(model);
+    ASSERT_EQ(model->getPartCount(), 3u);
+    auto indices = model->getIndexBuffer();
+    ASSERT_EQ(indices->getCount(), 15u);
+    const struct {
+        std::uint32_t start, count;
+        std::vector<std::uint32_t> faces;
+    } expected[] = {{0, 2, {1, 4}}, {6, 3, {0, 2, 5}}, {15, 0, {}}};
+    for (std::uint32_t m = 0; m < 3; ++m) {
+        ModelPart part;
+        ASSERT_TRUE(model->getPart(m, part));
+        EXPECT_EQ(part.diffuse, 0xFF000000u | m);
+        EXPECT_EQ(part.start, expected[m].start) << m;
+        EXPECT_EQ(part.count, expected[m].count) << m;
+        for (std::size_t k = 0; k < expected[m].faces.size(); ++k)
+            for (std::uint32_t corner = 0; corner < 3; ++corner) {
+                const auto slot = static_cast<std::uint32_t>(part.start + 3 * k + corner);
+                EXPECT_EQ(*static_cast<const std::uint16_t*>(indices->elementAt(slot)), 3 * expected[m].faces[k] + corner)
+                    << m << " " << k;
+            }
+    }
 }
 
 TEST_F(WorldRender, CullsFacesSeenFromBehind)

@@ -117,12 +117,10 @@ std::vector<std::shared_ptr<IActor>> World::getActors()
         live.push_back(std::move(actor));
     }
     actors_.resize(kept);
-    // Stable, so actors of equal priority keep the order they were made in.
+    // The list stays in creation order and only the copy is sorted, stably, so actors of equal
+    // priority are drawn in the order they were made in, whatever priorities they had before.
     std::stable_sort(live.begin(), live.end(),
                      [](const auto& a, const auto& b) { return a->getPriority() < b->getPriority(); });
-    // Keep the list itself in drawing order, so the next sort has little to do.
-    for (std::size_t k = 0; k < live.size(); ++k)
-        actors_[k] = live[k];
     return live;
 }
 
@@ -320,18 +318,21 @@ std::shared_ptr<IModel> createModel(IEngine& engine, const IModelData& data, std
     std::u16string folder(directory);
     if (!folder.empty() && folder.back() != u'/' && folder.back() != u'\\')
         folder += u'/';
-    std::vector<std::uint16_t> list;
+    // The indices of each material's faces, in face order, gathered in one pass over the faces.
+    // Faces naming a material the model does not have are not drawn; faces naming vertices it
+    // does not have are left out.
     const auto& materials = data.getMaterials();
+    std::vector<std::vector<std::uint16_t>> lists(materials.size());
+    for (const ModelFace& f : data.getFaces()) {
+        if (f.material >= lists.size())
+            continue;
+        if (f.index[0] >= source.size() || f.index[1] >= source.size() || f.index[2] >= source.size())
+            continue;
+        auto& list = lists[f.material];
+        list.insert(list.end(), f.index, f.index + 3);
+    }
     for (std::uint32_t m = 0; m < materials.size(); ++m) {
-        list.clear();
-        for (const ModelFace& f : data.getFaces()) {
-            if (f.material != m)
-                continue;
-            // Faces naming vertices the model does not have are left out.
-            if (f.index[0] >= source.size() || f.index[1] >= source.size() || f.index[2] >= source.size())
-                continue;
-            list.insert(list.end(), f.index, f.index + 3);
-        }
+        std::vector<std::uint16_t> list = std::move(lists[m]);
         ModelPart part;
         part.start = indices->getCount();
         part.count = static_cast<std::uint32_t>(list.size() / 3);

@@ -72,11 +72,39 @@ bool matchToken(std::string_view s, std::size_t& at, const Token& t)
     return false;
 }
 
+// Where the next attempt may start after an attempt at start failed. An attempt that starts
+// inside the leading run of a number or name (its '-' signs and first digits, or its first
+// letters and digits) reads on greedily to the end of that run, exactly as an attempt from the
+// run's first character does, and so fails the same way: those starts are skipped. This keeps
+// a search linear in the line's length even for a line of nothing but digits.
+std::size_t nextStart(std::string_view s, std::size_t start, const Token& first)
+{
+    std::size_t at = start;
+    switch (first.kind) {
+    case Kind::Literal:
+        break;
+    case Kind::SignedDecimal:
+        while (at < s.size() && s[at] == '-')
+            ++at;
+        [[fallthrough]];
+    case Kind::Int:
+    case Kind::Decimal:
+        while (at < s.size() && isDigit(s[at]))
+            ++at;
+        break;
+    case Kind::FileName:
+        while (at < s.size() && isAlnum(s[at]))
+            ++at;
+        break;
+    }
+    return at > start ? at : start + 1;
+}
+
 // Finds the leftmost match of the pattern in the line; groups receive the text of every
 // non-literal element.
 bool search(std::string_view line, const Pattern& pattern, std::vector<std::string_view>& groups)
 {
-    for (std::size_t start = 0; start <= line.size(); ++start) {
+    for (std::size_t start = 0; start <= line.size(); start = nextStart(line, start, pattern.front())) {
         groups.clear();
         std::size_t at = start;
         bool ok = true;
@@ -192,6 +220,20 @@ std::string objectName(std::string_view line)
     return std::string(line.substr(open + 1, close - open - 1));
 }
 
+// normalise((p1 - p0) x (p2 - p0)), worked out in double precision: any finite float
+// coordinates (up to about 3.4e38) give finite differences, products and length there, so a
+// model with huge coordinates still gets unit normals. A degenerate face gets a zero normal.
+Vector3 faceNormal(const Vector3& p0, const Vector3& p1, const Vector3& p2)
+{
+    const double ax = double(p1.x) - p0.x, ay = double(p1.y) - p0.y, az = double(p1.z) - p0.z;
+    const double bx = double(p2.x) - p0.x, by = double(p2.y) - p0.y, bz = double(p2.z) - p0.z;
+    const double nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
+    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!(length > 0) || !std::isfinite(length))
+        return {};
+    return {static_cast<float>(nx / length), static_cast<float>(ny / length), static_cast<float>(nz / length)};
+}
+
 struct Corner {
     std::size_t vertex;
     float u, v;
@@ -290,8 +332,7 @@ private:
         const Vector3& p0 = positions_[a.vertex];
         const Vector3& p1 = positions_[b.vertex];
         const Vector3& p2 = positions_[c.vertex];
-        const Vector3 n = normalize(
-            cross({p1.x - p0.x, p1.y - p0.y, p1.z - p0.z}, {p2.x - p0.x, p2.y - p0.y, p2.z - p0.z}));
+        const Vector3 n = faceNormal(p0, p1, p2);
         ModelFace face;
         face.material = material;
         const Corner* corners[3] = {&a, &b, &c};

@@ -82,10 +82,13 @@ float dot(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a
 
 Vector3 normalize(const Vector3& v)
 {
-    const float length = std::sqrt(dot(v, v));
-    if (length == 0.0f)
+    // In double precision, so that the squares of large components (up to the float limit)
+    // neither overflow nor vanish; a zero or non-finite vector gives the zero vector.
+    const double x = v.x, y = v.y, z = v.z;
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (!(length > 0) || !std::isfinite(length))
         return {};
-    return {v.x / length, v.y / length, v.z / length};
+    return {static_cast<float>(x / length), static_cast<float>(y / length), static_cast<float>(z / length)};
 }
 
 Matrix lookAt(const Vector3& eye, const Vector3& at, const Vector3& up)

@@ -6,6 +6,7 @@
 #include "io/archive/ArchiveWriter.h"
 #include "io/archive/QlaStorage.h"
 
+#include "ForwardingEngine.h"
 #include "GlFixture.h"
 #include "MemoryFiles.h"
 #include "MovieMaker.h"
@@ -117,6 +118,46 @@ TEST_F(CreateVideo, MakesAVideoTheContextRefreshesEveryFrame)
     EXPECT_TRUE(weak.expired());
     setScreenCanvas(nullptr);
     setContext(nullptr);
+}
+
+// The real engine, claiming a smaller largest texture.
+class SmallTextureEngine : public ForwardingEngine {
+public:
+    SmallTextureEngine(std::shared_ptr<IEngine> engine, std::uint16_t side) : ForwardingEngine(std::move(engine)), side_(side)
+    {
+    }
+    std::shared_ptr<IEngineCaps> getCaps() override { return std::make_shared<Caps>(side_); }
+
+private:
+    struct Caps : IEngineCaps {
+        explicit Caps(std::uint16_t s) : side(s) {}
+        std::u16string getName() const override { return u"small"; }
+        std::u16string getShaderLanguage() const override { return u"GLSL"; }
+        std::uint16_t getMaxTextureWidth() const override { return side; }
+        std::uint16_t getMaxTextureHeight() const override { return side; }
+        std::uint16_t side;
+    };
+    std::uint16_t side_;
+};
+
+TEST_F(CreateVideo, RefusesMoviesLargerThanTheEnginesTextures)
+{
+    MovieSpec spec;  // 64 x 48
+    spec.picture = solidFrames(kColors, spec.width, spec.height);
+    ASSERT_TRUE(makeMovie("created.avi", spec));
+    auto files = std::make_shared<MemoryFiles>();
+    files->files[u"movie.avi"] = readWholeFile("created.avi");
+    for (std::uint16_t side : {48, 64}) {
+        auto context = Context::create(std::make_shared<SmallTextureEngine>(engine, side));
+        ASSERT_TRUE(context);
+        context->setFileLoader(std::make_shared<Quillorane::GraphicsFileLoader>(files));
+        context->setVideoLoader(std::make_shared<VideoLoader>());
+        setContext(context);
+        setScreenCanvas(createCanvas(engine, 64, 48));
+        EXPECT_EQ(createVideo(u"movie.avi") != nullptr, side == 64) << side;
+        setScreenCanvas(nullptr);
+        setContext(nullptr);
+    }
 }
 
 }  // namespace

@@ -136,4 +136,39 @@ TEST_F(VideoImage, ALoopingMovieRestartsFromZero)
     EXPECT_FALSE(video->isReleased());
 }
 
+TEST_F(VideoImage, AMovieWithoutAStoredDurationEndsAndLoops)
+{
+    // A raw MPEG-4 stream stores no duration: red, green, blue, white at 10 per second.
+    MovieSpec spec;
+    spec.width = 40;
+    spec.height = 30;
+    spec.frames = 4;
+    spec.picture = solidFrames({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, 40, 30);
+    spec.container = "m4v";
+    ASSERT_TRUE(makeMovie("raw.m4v", spec));
+    data = VideoData::open(std::make_unique<BytesSource>(readWholeFile("raw.m4v")), [this] { return clock.load(); });
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->getDuration(), 0.0);
+    video = std::make_shared<Video>(data, video->getTexture());
+    video->playLoop();
+    clock = 0.35;
+    ASSERT_TRUE(textureShows(5, 5, 0xFFFFFFFFu));
+    clock = 2.0;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (data->getDuration() == 0.0 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_NEAR(data->getDuration(), 0.4, 1e-6);
+    // The end is reached: the looping movie starts again from 0.
+    video->onBeginFrame();
+    EXPECT_TRUE(video->isLooping());
+    EXPECT_EQ(video->getPosition(), 0.0);
+    EXPECT_TRUE(textureShows(5, 5, 0xFFFF0000u));
+    // Played once, it stops at its end, rewound.
+    video->play();
+    clock = 9.0;
+    video->onBeginFrame();
+    EXPECT_FALSE(video->isPlaying());
+    EXPECT_EQ(video->getPosition(), 0.0);
+}
+
 }  // namespace

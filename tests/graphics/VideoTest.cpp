@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cstring>
 #include <chrono>
+#include <limits>
+#include <string>
 #include <thread>
 
 using namespace QlGraphics;
@@ -224,9 +226,10 @@ int zeroCrossings(const std::vector<std::int16_t>& stereo)
 
 TEST_F(VideoTest, SoundFollowsTheClockThroughSeeks)
 {
+    // The movie's 22,050 Hz sound arrives resampled to the fixed rate, at its own pitch.
     auto audio = video->getAudio();
     ASSERT_TRUE(audio);
-    EXPECT_EQ(audio->getSampleRate(), 22050u);
+    EXPECT_EQ(audio->getSampleRate(), 48000u);
     std::atomic<int> starts{0}, pauses{0};
     std::atomic<float> gain{-1};
     auto output = std::make_unique<RecordingOutput>();
@@ -239,15 +242,15 @@ TEST_F(VideoTest, SoundFollowsTheClockThroughSeeks)
 
     video->play();
     EXPECT_EQ(starts.load(), 1);
-    ASSERT_TRUE(waitUntil([&] { return audio->buffered() >= 2205; }));
-    std::vector<std::int16_t> window(2205 * 2);
-    ASSERT_EQ(audio->read(window.data(), 2205 * 4), 2205u * 4);
+    ASSERT_TRUE(waitUntil([&] { return audio->buffered() >= 4800; }));
+    std::vector<std::int16_t> window(4800 * 2);
+    ASSERT_EQ(audio->read(window.data(), 4800 * 4), 4800u * 4);
     EXPECT_NEAR(zeroCrossings(window), 88, 4);  // 440 Hz for 0.1 s
 
     ASSERT_TRUE(video->setPosition(0.3));
     clock = clock.load();  // the clock stands at 0.3 until it is moved
-    ASSERT_TRUE(waitUntil([&] { return audio->buffered() >= 2205 + 1000; })) << audio->buffered() << " " << video->getDeliveredFrames();
-    ASSERT_EQ(audio->read(window.data(), 2205 * 4), 2205u * 4);
+    ASSERT_TRUE(waitUntil([&] { return audio->buffered() >= 4800 + 2000; })) << audio->buffered() << " " << video->getDeliveredFrames();
+    ASSERT_EQ(audio->read(window.data(), 4800 * 4), 4800u * 4);
     EXPECT_NEAR(zeroCrossings(window), 176, 6);  // 880 Hz from 0.25 on
 
     video->pause();
@@ -294,6 +297,101 @@ TEST_F(VideoTest, SoundIsSilenceWhileNothingIsDecoded)
     EXPECT_EQ(audio->read(window.data(), 512 * 4 + 3), 512u * 4);  // whole frames only
     for (std::int16_t s : window)
         ASSERT_EQ(s, 0);
+}
+
+// The colour movie with its sound's declared sample rate (in the AVI stream format) replaced.
+std::vector<std::uint8_t> withDeclaredRate(std::vector<std::uint8_t> avi, std::uint32_t rate)
+{
+    const std::string bytes(avi.begin(), avi.end());
+    const auto auds = bytes.find("auds");
+    const auto strf = auds == std::string::npos ? auds : bytes.find("strf", auds);
+    if (strf == std::string::npos)
+        return {};
+    // "strf", its size, then the format tag and channel count, then the samples per second.
+    for (int k = 0; k < 4; ++k)
+        avi[strf + 12 + k] = static_cast<std::uint8_t>(rate >> (8 * k));
+    return avi;
+}
+
+TEST_F(VideoTest, AbsurdSampleRatesPlayThePicturesSilently)
+{
+    const auto normal = withDeclaredRate(movie(), 22050);
+    ASSERT_EQ(normal, movie());  // the patch finds the rate where it is
+    auto high = VideoData::open(std::make_unique<MemorySource>(withDeclaredRate(movie(), 96000)));
+    ASSERT_TRUE(high);
+    ASSERT_TRUE(high->getAudio());
+    EXPECT_EQ(high->getAudio()->getSampleRate(), 48000u);
+    for (std::uint32_t rate : {192001u, 1000000u}) {
+        auto v = VideoData::open(std::make_unique<MemorySource>(withDeclaredRate(movie(), rate)),
+                                 [this] { return clock.load(); });
+        ASSERT_TRUE(v) << rate;
+        EXPECT_FALSE(v->getAudio()) << rate;
+        EXPECT_EQ(v->getWidth(), 64);
+        v->play();
+        clock = 100.25;
+        ASSERT_TRUE(waitUntil([&] { return v->grabFrame(); })) << rate;
+        clock = 100.0;
+    }
+}
+
+TEST_F(VideoTest, FramesLargerThanTheLimitDoNotOpen)
+{
+    EXPECT_FALSE(VideoData::open(std::make_unique<MemorySource>(movie()), {}, FrameLimit{63, 48}));
+    EXPECT_FALSE(VideoData::open(std::make_unique<MemorySource>(movie()), {}, FrameLimit{64, 47}));
+    auto fits = VideoData::open(std::make_unique<MemorySource>(movie()), {}, FrameLimit{64, 48});
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(fits->getHeight(), 48);
+}
+
+// A raw MPEG-4 stream stores no duration.
+const std::vector<std::uint8_t>& rawStream()
+{
+    static std::vector<std::uint8_t> bytes;
+    if (bytes.empty()) {
+        MovieSpec spec;
+        spec.picture = solidFrames(kColors, spec.width, spec.height);
+        spec.container = "m4v";
+        if (makeMovie("colors.m4v", spec))
+            bytes = readWholeFile("colors.m4v");
+    }
+    return bytes;
+}
+
+TEST(VideoWithoutDuration, LearnsItsDurationWhenDecodingReachesTheEnd)
+{
+    ASSERT_FALSE(rawStream().empty());
+    std::atomic<double> clock{10.0};
+    auto video = VideoData::open(std::make_unique<MemorySource>(rawStream()), [&] { return clock.load(); });
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->getDuration(), 0.0);
+    // Not known yet: any time from 0 on is accepted.
+    EXPECT_FALSE(video->setPosition(-1.0));
+    EXPECT_FALSE(video->setPosition(std::numeric_limits<double>::infinity()));
+    ASSERT_TRUE(video->setPosition(0.2));
+    EXPECT_DOUBLE_EQ(video->getPosition(), 0.2);
+    ASSERT_TRUE(video->setPosition(0.0));
+    video->play();
+    clock = 13.0;  // long past the last frame
+    ASSERT_TRUE(waitUntil([&] { return video->getDuration() > 0; }));
+    // Five frames at 10 per second: the last one ends at 0.5.
+    EXPECT_NEAR(video->getDuration(), 0.5, 1e-6);
+    EXPECT_DOUBLE_EQ(video->getPosition(), video->getDuration());
+    EXPECT_FALSE(video->setPosition(0.6));
+    ASSERT_TRUE(video->setPosition(0.25));
+    EXPECT_DOUBLE_EQ(video->getPosition(), 0.25);
+}
+
+TEST(VideoWithoutDuration, AJumpPastTheEndStopsAtTheEnd)
+{
+    ASSERT_FALSE(rawStream().empty());
+    std::atomic<double> clock{0.0};
+    auto video = VideoData::open(std::make_unique<MemorySource>(rawStream()), [&] { return clock.load(); });
+    ASSERT_TRUE(video);
+    ASSERT_TRUE(video->setPosition(1e12));
+    video->play();
+    ASSERT_TRUE(waitUntil([&] { return video->getDuration() > 0; }));
+    EXPECT_NEAR(video->getDuration(), 0.5, 1e-6);
+    EXPECT_DOUBLE_EQ(video->getPosition(), video->getDuration());
 }
 
 TEST(VideoLoading, RejectsWhatIsNotAMovie)

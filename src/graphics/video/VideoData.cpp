@@ -13,6 +13,9 @@ extern "C" {
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <stdexcept>
+#include <system_error>
 
 namespace QlGraphics {
 namespace {
@@ -96,8 +99,7 @@ void PlaybackClock::setLimit(double limit)
 // ---------------------------------------------------------------------------------------
 // MovieAudio
 
-MovieAudio::MovieAudio(std::shared_ptr<const PlaybackClock> clock, std::uint32_t sampleRate)
-    : clock_(std::move(clock)), rate_(sampleRate)
+MovieAudio::MovieAudio(std::shared_ptr<const PlaybackClock> clock) : clock_(std::move(clock))
 {
     capacity_ = static_cast<std::size_t>(kAudioBuffer * rate_);
     ring_.assign(capacity_ * kChannels, 0);
@@ -256,20 +258,29 @@ AVCodecContext* openDecoder(AVStream* stream)
 
 }  // namespace
 
-std::shared_ptr<VideoData> VideoData::open(std::unique_ptr<IVideoSource> source, PlaybackClock::Now now)
+std::shared_ptr<VideoData> VideoData::open(std::unique_ptr<IVideoSource> source, PlaybackClock::Now now,
+                                           FrameLimit limit)
 {
     if (!source)
         return nullptr;
-    std::shared_ptr<VideoData> v(new VideoData());
-    v->source_ = std::move(source);
-    v->clock_ = std::make_shared<PlaybackClock>(std::move(now));
-    if (!v->openStreams())
+    try {
+        std::shared_ptr<VideoData> v(new VideoData());
+        v->source_ = std::move(source);
+        v->clock_ = std::make_shared<PlaybackClock>(std::move(now));
+        if (!v->openStreams(limit))
+            return nullptr;
+        v->thread_ = std::thread([raw = v.get()] { raw->run(); });
+        return v;
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // frame or sound buffers the movie asks for do not fit in memory
+    } catch (const std::length_error&) {
         return nullptr;
-    v->thread_ = std::thread([raw = v.get()] { raw->run(); });
-    return v;
+    } catch (const std::system_error&) {
+        return nullptr;  // no decode thread
+    }
 }
 
-bool VideoData::openStreams()
+bool VideoData::openStreams(FrameLimit limit)
 {
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
     if (buffer == nullptr)
@@ -297,8 +308,8 @@ bool VideoData::openStreams()
         return false;
     AVStream* vs = format_->streams[videoStream_];
     video_ = openDecoder(vs);
-    if (video_ == nullptr || video_->width <= 0 || video_->height <= 0 || video_->width > 65535 ||
-        video_->height > 65535)
+    if (video_ == nullptr || video_->width <= 0 || video_->height <= 0 || video_->width > limit.width ||
+        video_->height > limit.height)
         return false;
     width_ = static_cast<std::uint16_t>(video_->width);
     height_ = static_cast<std::uint16_t>(video_->height);
@@ -311,19 +322,22 @@ bool VideoData::openStreams()
         duration_ = static_cast<double>(format_->duration) / AV_TIME_BASE;
     else if (vs->duration > 0)
         duration_ = static_cast<double>(vs->duration) * videoTimeBase_;
-    clock_->setLimit(duration_ > 0 ? duration_ : -1);
+    clock_->setLimit(duration_.load() > 0 ? duration_.load() : -1.0);
 
     audioStream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, videoStream_, nullptr, 0);
     if (audioStream_ >= 0) {
         AVStream* as = format_->streams[audioStream_];
         audioCodec_ = openDecoder(as);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        if (audioCodec_ != nullptr && audioCodec_->sample_rate > 0 &&
-            swr_alloc_set_opts2(&swr_, &stereo, AV_SAMPLE_FMT_S16, audioCodec_->sample_rate, &audioCodec_->ch_layout,
-                                audioCodec_->sample_fmt, audioCodec_->sample_rate, 0, nullptr) >= 0 &&
+        // Sound is resampled to one fixed rate, so the memory it takes does not depend on what
+        // a (possibly damaged) header declares; absurd rates are not decoded at all.
+        if (audioCodec_ != nullptr && audioCodec_->sample_rate > 0 && audioCodec_->sample_rate <= kMaxAudioRate &&
+            swr_alloc_set_opts2(&swr_, &stereo, AV_SAMPLE_FMT_S16, static_cast<int>(MovieAudio::kSampleRate),
+                                &audioCodec_->ch_layout, audioCodec_->sample_fmt, audioCodec_->sample_rate, 0,
+                                nullptr) >= 0 &&
             swr_init(swr_) >= 0) {
             audioTimeBase_ = av_q2d(as->time_base);
-            audio_ = std::make_shared<MovieAudio>(clock_, static_cast<std::uint32_t>(audioCodec_->sample_rate));
+            audio_ = std::make_shared<MovieAudio>(clock_);
         } else {
             // A movie whose sound cannot be decoded still plays its pictures.
             avcodec_free_context(&audioCodec_);
@@ -441,6 +455,11 @@ void VideoData::decodeStep()
         }
         std::lock_guard lock(mutex_);
         eof_ = true;
+        // A movie that stores no duration ends where its last frame ends.
+        if (duration_.load() <= 0 && videoEnd_ > 0) {
+            duration_ = videoEnd_;
+            clock_->setLimit(videoEnd_);
+        }
         return;
     }
     if (packet_->stream_index == videoStream_) {
@@ -462,6 +481,7 @@ void VideoData::receiveVideo()
         const double duration =
             scratch_->pkt_duration > 0 ? static_cast<double>(scratch_->pkt_duration) * videoTimeBase_ : frameDuration_;
         nextVideoPts_ = pts + duration;
+        videoEnd_ = std::max(videoEnd_, pts + duration);
         std::lock_guard lock(mutex_);
         if (seekPending_ || pts + duration <= skipBefore_) {
             av_frame_unref(scratch_);
@@ -507,7 +527,8 @@ void VideoData::receiveAudio()
 
 void VideoData::seekTo(double seconds)
 {
-    const auto ts = static_cast<std::int64_t>((seconds + startTime_) * AV_TIME_BASE);
+    // A time far beyond any movie (accepted while the duration is unknown) stays in range.
+    const auto ts = static_cast<std::int64_t>(std::min(seconds + startTime_, 1e9) * AV_TIME_BASE);
     avformat_seek_file(format_, -1, INT64_MIN, ts, ts, 0);
     avcodec_flush_buffers(video_);
     if (audioCodec_ != nullptr)
@@ -645,7 +666,8 @@ float VideoData::getGain() const
 
 bool VideoData::setPosition(double seconds)
 {
-    if (!(seconds >= 0) || seconds > duration_)
+    const double duration = duration_.load();
+    if (!(seconds >= 0) || !std::isfinite(seconds) || (duration > 0 && seconds > duration))
         return false;
     clock_->set(seconds);
     requestSeek(seconds);

@@ -38,7 +38,8 @@ public:
     // 0..1, stored as hundredths of a decibel: volume * 10000 - 10000 (1 = 0 dB, 0 = -100 dB).
     virtual bool setVolume(float volume) = 0;
     virtual float getVolume() const = 0;
-    // Seconds; false for a negative value or one beyond the duration.
+    // Seconds; false for a negative value or one beyond the duration (while the duration is
+    // not known yet, any time from 0 on is accepted).
     virtual bool setPosition(double seconds) = 0;
     virtual double getPosition() const = 0;
     virtual double getDuration() const = 0;
@@ -89,12 +90,14 @@ private:
     double base_ = 0, startedAt_ = 0, limit_ = -1;
 };
 
-// The movie's decoded sound: 16-bit stereo at the movie's sample rate, filled by the
-// decode thread and read by the audio output, which stays in step with the clock: sound
-// that is late is skipped, sound that is early waits behind silence.
+// The movie's decoded sound: 16-bit stereo at one fixed rate (whatever rate the movie
+// declares, its sound is resampled to it), filled by the decode thread and read by the audio
+// output, which stays in step with the clock: sound that is late is skipped, sound that is
+// early waits behind silence.
 class MovieAudio {
 public:
-    MovieAudio(std::shared_ptr<const PlaybackClock> clock, std::uint32_t sampleRate);
+    static constexpr std::uint32_t kSampleRate = 48000;
+    explicit MovieAudio(std::shared_ptr<const PlaybackClock> clock);
     std::uint32_t getSampleRate() const { return rate_; }
     static constexpr std::uint32_t kChannels = 2;
     static constexpr std::uint32_t kFrameBytes = 4;
@@ -116,7 +119,7 @@ private:
     void dropFront(std::size_t frames);
 
     std::shared_ptr<const PlaybackClock> clock_;
-    std::uint32_t rate_;
+    std::uint32_t rate_ = kSampleRate;
     mutable std::mutex mutex_;
     std::vector<std::int16_t> ring_;  // capacity_ frames
     std::size_t capacity_ = 0, head_ = 0, size_ = 0;
@@ -133,11 +136,22 @@ public:
     virtual void setGain(float gain) = 0;
 };
 
+// The largest frame a movie may have; larger movies do not open (their frames could not be
+// shown as one texture, and the frame buffers would be taken before any texture exists).
+struct FrameLimit {
+    std::uint16_t width = 8192, height = 8192;
+};
+
 class VideoData : public IVideoData {
 public:
+    // Sound declared at a higher sample rate is not decoded (the pictures play silently).
+    static constexpr int kMaxAudioRate = 192000;
+
     // Opens a movie with at least one video stream; empty when the bytes are not a movie
-    // the decoders know. now: the clock's time source (a monotonic clock when empty).
-    static std::shared_ptr<VideoData> open(std::unique_ptr<IVideoSource> source, PlaybackClock::Now now = {});
+    // the decoders know, when its frames are larger than limit, or when memory for it runs
+    // out. now: the clock's time source (a monotonic clock when empty).
+    static std::shared_ptr<VideoData> open(std::unique_ptr<IVideoSource> source, PlaybackClock::Now now = {},
+                                           FrameLimit limit = {});
     ~VideoData() override;
     VideoData(const VideoData&) = delete;
     VideoData& operator=(const VideoData&) = delete;
@@ -154,7 +168,9 @@ public:
     float getVolume() const override;
     bool setPosition(double seconds) override;
     double getPosition() const override;
-    double getDuration() const override { return duration_; }
+    // The stored duration; for a movie that stores none, 0 until decoding first reaches its
+    // end, then the end of its last frame.
+    double getDuration() const override { return duration_.load(); }
     std::uint16_t getWidth() const override { return width_; }
     std::uint16_t getHeight() const override { return height_; }
     bool grabFrame() override;
@@ -182,7 +198,7 @@ private:
     };
 
     VideoData() = default;
-    bool openStreams();
+    bool openStreams(FrameLimit limit);
     void run();
     void decodeStep();
     void receiveVideo();
@@ -208,7 +224,8 @@ private:
     std::vector<std::int16_t> audioScratch_;
 
     std::uint16_t width_ = 0, height_ = 0;
-    double duration_ = 0;
+    std::atomic<double> duration_{0};
+    double videoEnd_ = -1;  // decode thread: the latest end of any frame decoded
     std::shared_ptr<PlaybackClock> clock_;
     std::shared_ptr<MovieAudio> audio_;
     std::unique_ptr<IVideoAudioOutput> output_;

@@ -5,6 +5,8 @@
 #include "graphics/Canvas.h"
 #include "graphics/ImageData.h"
 
+#include <algorithm>
+
 namespace QlGraphics {
 namespace {
 
@@ -30,7 +32,17 @@ std::shared_ptr<IVideoData> VideoLoader::load(const std::shared_ptr<IFileData>& 
 {
     if (!data || data->getSize() == 0)
         return nullptr;
-    auto video = VideoData::open(std::make_unique<FileDataSource>(data));
+    // Frames must fit in one texture of the engine that will show them.
+    FrameLimit limit;
+    if (auto context = getContext())
+        if (auto engine = context->getEngine())
+            if (auto caps = engine->getCaps()) {
+                if (caps->getMaxTextureWidth() > 0)
+                    limit.width = std::min(limit.width, caps->getMaxTextureWidth());
+                if (caps->getMaxTextureHeight() > 0)
+                    limit.height = std::min(limit.height, caps->getMaxTextureHeight());
+            }
+    auto video = VideoData::open(std::make_unique<FileDataSource>(data), {}, limit);
     if (!video)
         return nullptr;
     if (auto audio = video->getAudio())

@@ -155,7 +155,10 @@ File::File(std::u16string absolutePath)
     // A path with a drive prefix names nothing here: it neither exists nor
     // can be made or opened (rather than becoming an oddly named file in the
     // current directory).
-    if (!path_.empty() && path_[0] == u'/')
+    // A NUL cannot be part of a system path: it would cut the name short and make the
+    // object stand for another file (removing or emptying that one), so such a path names
+    // nothing too.
+    if (!path_.empty() && path_[0] == u'/' && path_.find(u'\0') == std::u16string::npos)
         native_ = toUtf8(path_);
 }
 
@@ -273,10 +276,17 @@ bool File::setLastWriteTime(int64_t time)
 
 bool File::remove()
 {
+    // The link itself is what is named: a link to a folder is removed like a file.
     struct stat st{};
-    if (!statPath(native_, st))
+    if (native_.empty() || ::lstat(native_.c_str(), &st) != 0)
         return false;
-    return (S_ISDIR(st.st_mode) ? ::rmdir(native_.c_str()) : ::unlink(native_.c_str())) == 0;
+    if (S_ISDIR(st.st_mode))
+        return ::rmdir(native_.c_str()) == 0;
+    // A read-only file is kept, as the desktop systems games were written for refuse to
+    // delete one (here read-only means without write permission, even for root).
+    if (!S_ISLNK(st.st_mode) && isReadOnly())
+        return false;
+    return ::unlink(native_.c_str()) == 0;
 }
 
 bool File::makeFile()
@@ -307,7 +317,7 @@ bool File::makeDirectory()
 
 std::shared_ptr<IIoStream> File::openIoStream(uint32_t options)
 {
-    if (native_.empty())
+    if (native_.empty() || (exists() && isReadOnly()))
         return nullptr;
     auto stream = std::make_shared<FileStream>();
     if (!stream->open(path_, FileStream::Read | FileStream::Write, options))
@@ -327,7 +337,7 @@ std::shared_ptr<IInputStream> File::openInputStream(uint32_t options)
 
 std::shared_ptr<IOutputStream> File::openOutputStream(uint32_t options)
 {
-    if (native_.empty())
+    if (native_.empty() || (exists() && isReadOnly()))
         return nullptr;
     auto stream = std::make_shared<FileStream>();
     if (!stream->open(path_, FileStream::Write, options))

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -37,7 +38,8 @@ bool FileStream::open(const std::u16string& path, unsigned access, uint32_t opti
     const bool write = access & Write;
     const bool truncate = options & OpenTruncate;
     const bool append = (options & OpenAppend) && write; // appending means nothing to a reader
-    if ((!read && !write) || (truncate && append) || (truncate && !write) || path.empty())
+    if ((!read && !write) || (truncate && append) || (truncate && !write) || path.empty() ||
+        path.find(u'\0') != std::u16string::npos)
         return false;
 
     int flags = O_CLOEXEC;
@@ -51,6 +53,12 @@ bool FileStream::open(const std::u16string& path, unsigned access, uint32_t opti
         flags |= O_CREAT;
     if (write && (truncate || (!read && !append)))
         flags |= O_TRUNC;
+    // Every appended write lands at the end of the file as it is then, so two streams (or
+    // two programs) appending to one file never overwrite each other's lines.
+    if (append)
+        flags |= O_APPEND;
+    // A pipe or device could block the game forever on open or read; only regular files.
+    flags |= O_NONBLOCK;
 
     const std::string native = toUtf8(path);
     int fd;
@@ -60,10 +68,11 @@ bool FileStream::open(const std::u16string& path, unsigned access, uint32_t opti
     if (fd < 0)
         return false;
     struct stat st{};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
     readable_ = read;
     writable_ = write;
@@ -81,8 +90,13 @@ void FileStream::close()
 {
     if (fd_ < 0)
         return;
-    flushWrites();
-    ::close(fd_);
+    // Close has no result to give: a failed write-out (disk full, I/O error) is at least
+    // reported on the error output instead of vanishing. Callers that must know call flush.
+    bool ok = flushWrites();
+    ok = ::close(fd_) == 0 && ok;
+    if (!ok)
+        std::fprintf(stderr, "quillorane: writing a file failed; its end may be missing (%s)\n",
+                     std::strerror(errno));
     fd_ = -1;
     readable_ = writable_ = append_ = false;
     position_ = 0;
@@ -129,7 +143,11 @@ bool FileStream::flushWrites()
 
 bool FileStream::seek(uint32_t position)
 {
-    if (isClosed() || position > getSize())
+    // Positions are 32-bit: in a file of 4 GB or more a position read with tell may be clamped,
+    // and seeking back to it would put the next write in the middle of the file. A writable
+    // stream on such a file therefore cannot seek (it writes on from where it is).
+    if (isClosed() || position > getSize() ||
+        (writable_ && currentSize() > std::numeric_limits<uint32_t>::max()))
         return false;
     position_ = position;
     return true;
@@ -196,8 +214,12 @@ uint32_t FileStream::readAt(uint8_t* buffer, uint32_t count)
             bad_ = true;
             break;
         }
-        if (n == 0)
+        if (n == 0) {
+            // The file became shorter since it was opened: what is gone can no longer be read.
+            if (!writable_ && sizeAtOpen_ > position_)
+                sizeAtOpen_ = position_;
             break;
+        }
         if (target == buffer + done) {
             done += static_cast<uint32_t>(n);
             position_ += static_cast<uint64_t>(n);
@@ -244,7 +266,7 @@ uint32_t FileStream::write(const uint8_t* buffer, uint32_t count)
     readLength_ = 0; // the read buffer may now be stale
     if (writeLength_ > 0 && position_ != writeStart_ + writeLength_ && !flushWrites())
         return 0;
-    if (writeLength_ + count > kBufferSize && writeLength_ > 0 && !flushWrites())
+    if (static_cast<uint64_t>(writeLength_) + count > kBufferSize && writeLength_ > 0 && !flushWrites())
         return 0;
     if (count >= kBufferSize) {
         writeStart_ = position_;

@@ -4,6 +4,7 @@
 #include "io/IStream.h"
 
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace QlIO {
@@ -26,9 +27,14 @@ public:
         const uint32_t available = getAvailable();
         if (count > available)
             count = available;
-        std::vector<uint8_t> bytes(count);
+        std::vector<uint8_t> bytes;
         if (count == 0)
             return bytes;
+        try {
+            bytes.resize(count);
+        } catch (const std::bad_alloc&) {
+            return {};  // more than memory can hold: nothing is read, the stream is untouched
+        }
         bytes.resize(read(bytes.data(), count));
         return bytes;
     }

@@ -391,3 +391,83 @@ TEST_F(FileTest, TimesRoundTrip)
     EXPECT_EQ(missing->getLastWriteTime(), 0);
     EXPECT_EQ(missing->getCreationTime(), 0);
 }
+
+TEST_F(FileTest, FilesThatMustNotBeLostOrHarmed)
+{
+    auto storage = createFileStorage();
+    // A read-only file is neither removed nor emptied through its file object.
+    writeFile("kept.txt", "precious");
+    ASSERT_EQ(chmod((root_ / "kept.txt").c_str(), 0444), 0);
+    auto kept = storage->getFile(u"kept.txt");
+    EXPECT_FALSE(kept->remove());
+    EXPECT_FALSE(kept->openOutputStream(0));
+    EXPECT_FALSE(kept->openIoStream(OpenTruncate));
+    EXPECT_EQ(readFile("kept.txt"), "precious");
+
+    // A NUL in a name would cut it short and name another file: such a path names nothing.
+    writeFile("keep", "data");
+    auto cut = storage->getFile(std::u16string(u"keep\0.bak", 9));
+    ASSERT_TRUE(cut);
+    EXPECT_FALSE(cut->exists());
+    EXPECT_FALSE(cut->openOutputStream(0));
+    EXPECT_FALSE(cut->remove());
+    EXPECT_EQ(readFile("keep"), "data");
+
+    // Removing a link to a folder removes the link only.
+    std::filesystem::create_directory("folder");
+    writeFile("folder/inside.txt", "x");
+    std::filesystem::create_directory_symlink(root_ / "folder", root_ / "link");
+    EXPECT_TRUE(storage->getFile(u"link")->remove());
+    EXPECT_FALSE(std::filesystem::exists(root_ / "link"));
+    EXPECT_EQ(readFile("folder/inside.txt"), "x");
+
+    // Only regular files open: a pipe would block the game on open.
+    ASSERT_EQ(mkfifo((root_ / "pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(storage->getFile(u"pipe")->openInputStream(0));
+}
+
+TEST_F(FileTest, TwoAppendersKeepEachOthersLines)
+{
+    auto storage = createFileStorage();
+    auto first = storage->getFile(u"log.txt")->openOutputStream(OpenAppend);
+    auto second = storage->getFile(u"log.txt")->openOutputStream(OpenAppend);
+    ASSERT_TRUE(first && second);
+    const std::string a = "first\n", b = "second\n";
+    EXPECT_EQ(first->write(reinterpret_cast<const uint8_t*>(a.data()), uint32_t(a.size())), a.size());
+    EXPECT_EQ(second->write(reinterpret_cast<const uint8_t*>(b.data()), uint32_t(b.size())), b.size());
+    EXPECT_TRUE(first->flush());
+    EXPECT_TRUE(second->flush());
+    first->close();
+    second->close();
+    EXPECT_EQ(readFile("log.txt"), "first\nsecond\n");
+}
+
+TEST_F(FileTest, ReaderOfAFileThatShrankStopsAtItsNewEnd)
+{
+    writeFile("lines.txt", "one\ntwo\n");
+    auto storage = createFileStorage();
+    auto reader = createStreamReader(storage->getFile(u"lines.txt")->openInputStream(0), createUtf8Decoder());
+    ASSERT_TRUE(reader);
+    // Another stream empties the file while the reader is open.
+    storage->getFile(u"lines.txt")->openOutputStream(0)->close();
+    const auto lines = reader->readAllLines();
+    EXPECT_LE(lines.size(), 1u);
+    EXPECT_FALSE(reader->canRead());
+}
+
+TEST_F(FileTest, PositionsBeyondFourGigabytesAreRefused)
+{
+    writeFile("huge.bin", "");
+    ASSERT_EQ(truncate((root_ / "huge.bin").c_str(), (5ll << 30)), 0);  // sparse: no disk used
+    auto storage = createFileStorage();
+    auto stream = storage->getFile(u"huge.bin")->openIoStream(OpenAtEnd);
+    ASSERT_TRUE(stream);
+    // tell() is clamped to 4 GB - 1: seeking back to it must not land inside the file.
+    EXPECT_FALSE(stream->seek(stream->tell()));
+    EXPECT_FALSE(stream->seek(0));
+    stream->close();
+    // Reading can still seek: a wrong position there corrupts nothing.
+    auto reader = storage->getFile(u"huge.bin")->openInputStream(0);
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(reader->seek(100));
+}

@@ -1,5 +1,6 @@
 #include "ForwardingEngine.h"
 #include "GlFixture.h"
+#include "graphics/world/Model.h"
 
 using namespace QlTest;
 
@@ -127,6 +128,22 @@ TEST_F(BatchingTest, UnknownBlendModesAndUnsharedEffectsAreRefusedAndTheBatchKep
   ASSERT_EQ(draws(), 1u);
   EXPECT_EQ(counting->draws[0].count, 2u);
   EXPECT_EQ(counting->draws[0].blend, BlendMode::Alpha);
+}
+
+TEST_F(BatchingTest, DrawWorldFlushesThePendingBatchFirst) {
+  World world;  // empty: whatever is drawn is the 2D batch
+  canvas->begin();
+  canvas->drawImage(a.get(), Destination{0, 0, 0});
+  canvas->drawImage(a.get(), Destination{0, 4, 0});
+  EXPECT_EQ(draws(), 0u);
+  Renderer3d renderer(counting, canvas->getTarget(), rendererCacheFor(counting, canvas->getTarget()));
+  EXPECT_TRUE(drawWorld(*canvas, world, Matrix{}, Matrix{}, renderer));
+  ASSERT_EQ(draws(), 1u);
+  EXPECT_EQ(counting->draws[0].count, 4u);
+  canvas->drawImage(a.get(), Destination{0, 8, 0});  // a new batch after the world
+  canvas->end();
+  ASSERT_EQ(draws(), 2u);
+  EXPECT_EQ(counting->draws[1].count, 2u);
 }
 
 TEST_F(BatchingTest, ClearFlushesAndIsAllowedWhileDrawing) {

@@ -455,10 +455,11 @@ void VideoData::decodeStep()
         }
         std::lock_guard lock(mutex_);
         eof_ = true;
-        // A movie that stores no duration ends where its last frame ends.
+        // A movie that stores no duration ends where its last frame ends. The clock is held
+        // first, so no one sees the duration while the position can still pass it.
         if (duration_.load() <= 0 && videoEnd_ > 0) {
-            duration_ = videoEnd_;
             clock_->setLimit(videoEnd_);
+            duration_ = videoEnd_;
         }
         return;
     }

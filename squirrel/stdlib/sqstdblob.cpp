@@ -97,9 +97,12 @@ SQInteger blob_constructor(HSQUIRRELVM v)
     SQInteger size = 0;
     if (sq_gettop(v) >= 2) sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, u"cannot create blob with negative size");
+    SQUserPointer self = nullptr;
+    if (sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &self, tagOf(kBlobTag))))
+        return sq_throwerror(v, u"the blob constructor needs a blob instance");
     Blob *b = Blob::create(size);
     if (!b) return sq_throwerror(v, u"not enough memory for the blob");
-    dropOld(v);
+    dropOld(v, kBlobTag);
     if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(b)))) {
         delete b;
         return sq_throwerror(v, u"cannot create blob");

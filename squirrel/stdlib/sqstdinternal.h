@@ -59,9 +59,10 @@ SQRESULT declareStream(HSQUIRRELVM v, const SQChar *name, uintptr_t tag, const S
 // Pushes the class stored in the registry under `key`; false if absent.
 bool pushRegistryClass(HSQUIRRELVM v, const SQChar *key);
 
-// Frees the stream already attached to the instance at 1 (a constructor
-// called a second time) so it is not leaked when replaced.
-void dropOld(HSQUIRRELVM v);
+// Checks that the instance at 1 belongs to the stream class tagged `tag`
+// (false otherwise, touching nothing), then frees the stream already attached
+// to it (a constructor called a second time) so it is not leaked when replaced.
+bool dropOld(HSQUIRRELVM v, uintptr_t tag);
 
 // Releases an SQStream owned by a script instance.
 SQInteger releaseStream(SQUserPointer p, SQInteger size);

@@ -69,6 +69,9 @@ SQInteger file_constructor(HSQUIRRELVM v)
 {
     std::FILE *f = nullptr;
     bool own = true;
+    SQUserPointer self = nullptr;
+    if (sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &self, tagOf(kFileTag))))
+        return sq_throwerror(v, u"the file constructor needs a file instance");
     if (sq_gettype(v, 2) == OT_STRING) {
         const SQChar *name;
         const SQChar *mode;
@@ -91,7 +94,7 @@ SQInteger file_constructor(HSQUIRRELVM v)
         return sq_throwerror(v, u"wrong parameter");
     }
     auto *file = new File(f, own);
-    dropOld(v);
+    dropOld(v, kFileTag);
     if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(file)))) {
         delete file;
         return sq_throwerror(v, u"cannot create file");

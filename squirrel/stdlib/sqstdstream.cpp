@@ -35,13 +35,18 @@ bool pushRegistryClass(HSQUIRRELVM v, const SQChar *key)
     return false;
 }
 
-void dropOld(HSQUIRRELVM v)
+bool dropOld(HSQUIRRELVM v, uintptr_t tag)
 {
     SQUserPointer p = nullptr;
-    if (SQ_SUCCEEDED(sq_getinstanceup(v, 1, &p, tagOf(kStreamTag))) && p) {
+    // Only an instance of the constructor's own class (or a script class
+    // derived from it) may be (re)initialised: anything else holds a pointer
+    // of another type, which must be neither freed nor replaced.
+    if (sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &p, tagOf(tag)))) return false;
+    if (p) {
         sq_setinstanceup(v, 1, nullptr);
         delete static_cast<SQStream *>(p);
     }
+    return true;
 }
 
 SQInteger releaseStream(SQUserPointer p, SQInteger)

@@ -244,13 +244,17 @@ SQInteger rex_constructor(HSQUIRRELVM v)
 {
     const SQChar *pattern;
     const SQChar *error = nullptr;
+    SQUserPointer previous = nullptr;
+    // Only a regexp instance (or one of a script class derived from regexp)
+    // may be (re)initialised: another instance's pointer is of another type.
+    if (sq_gettype(v, 1) != OT_INSTANCE ||
+        SQ_FAILED(sq_getinstanceup(v, 1, &previous, sqstd::tagOf(sqstd::kRegexpTag))))
+        return sq_throwerror(v, u"the regexp constructor needs a regexp instance");
     sq_getstring(v, 2, &pattern);
     if (sq_getsize(v, 2) != scstrlen(pattern)) return sq_throwerror(v, u"regular expression contains a zero character");
     SQRex *rex = sqstd_rex_compile(pattern, &error);
     if (!rex) return sq_throwerror(v, error ? error : u"invalid regular expression");
-    SQUserPointer previous = nullptr;
-    if (SQ_SUCCEEDED(sq_getinstanceup(v, 1, &previous, nullptr)) && previous)
-        sqstd_rex_free(static_cast<SQRex *>(previous)); // constructor called again
+    if (previous) sqstd_rex_free(static_cast<SQRex *>(previous)); // constructor called again
     sq_setinstanceup(v, 1, rex);
     sq_setreleasehook(v, 1, releaseRex);
     return 0;

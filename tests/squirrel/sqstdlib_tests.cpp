@@ -353,3 +353,54 @@ TEST_F(StdLib, ErrorReportLayout)
 }
 
 } // namespace
+
+// A constructor called on an instance of another class must neither free nor
+// replace that instance's pointer: it is of another type.
+TEST_F(StdLib, ConstructorsOnlyInitialiseTheirOwnInstances)
+{
+    std::string f = path("ctor.txt");
+    std::ofstream(f) << "hello";
+    EXPECT_EQ(eval("regexp.constructor.call(blob(4), \"a\")"), "err: the regexp constructor needs a regexp instance");
+    EXPECT_EQ(eval("file.constructor.call(blob(4), \"" + f + "\", \"r\")"), "err: the file constructor needs a file instance");
+    EXPECT_EQ(eval("blob.constructor.call(file(\"" + f + "\", \"r\"), 4)"), "err: the blob constructor needs a blob instance");
+    EXPECT_EQ(eval("blob.constructor.call(regexp(\"a\"), 4)"), "err: the blob constructor needs a blob instance");
+    EXPECT_EQ(eval("regexp.constructor.call({}, \"a\")"), "err: the regexp constructor needs a regexp instance");
+    // the victims still work after the refused calls
+    EXPECT_EQ(printed("local b = blob(4); try { file.constructor.call(b, \"" + f +
+                      "\", \"r\") } catch (e) {} b.resize(64); b.writen(7, 'i'); print(b.len())"),
+              "64");
+    EXPECT_EQ(printed("local h = file(\"" + f + "\", \"r\"); try { blob.constructor.call(h, 4) } catch (e) {}"
+                      " print(h.len()); h.close()"),
+              "5");
+    EXPECT_EQ(printed("local r = regexp(\"b+\"); try { blob.constructor.call(r, 4) } catch (e) {}"
+                      " print(r.match(\"bbb\"))"),
+              "true");
+    // calling a constructor again on its own instance (or a derived one) re-initialises it
+    EXPECT_EQ(printed("local b = blob(2); b.constructor(9); print(b.len())"), "9");
+    EXPECT_EQ(printed("class B extends blob {} local b = B(3); blob.constructor.call(b, 6); print(b.len())"), "6");
+    EXPECT_EQ(printed("local r = regexp(\"a\"); r.constructor(\"b\"); print(r.match(\"b\"))"), "true");
+}
+
+// A host instance's pointer cannot be swapped by calling a library constructor on it.
+TEST_F(StdLib, ConstructorsLeaveHostInstancesAlone)
+{
+    static int hostData = 42;
+    sq_pushroottable(v);
+    sq_pushstring(v, u"host", -1);
+    sq_newclass(v, SQFalse);
+    sq_createinstance(v, -1);
+    sq_remove(v, -2);
+    sq_setinstanceup(v, -1, &hostData);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    EXPECT_EQ(eval("regexp.constructor.call(host, \"a\")"), "err: the regexp constructor needs a regexp instance");
+    EXPECT_EQ(eval("blob.constructor.call(host, 1)"), "err: the blob constructor needs a blob instance");
+    EXPECT_EQ(eval("file.constructor.call(host, \"x\", \"r\")"), "err: the file constructor needs a file instance");
+    sq_pushroottable(v);
+    sq_pushstring(v, u"host", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    SQUserPointer p = nullptr;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_getinstanceup(v, -1, &p, nullptr)));
+    EXPECT_EQ(p, &hostData);
+    sq_pop(v, 2);
+}

@@ -84,6 +84,16 @@ std::shared_ptr<SoundData> SoundData::open(const std::shared_ptr<IFileData>& fil
     h.open = true;
     const vorbis_info* vi = ov_info(&h.file, -1);
     if (vi == nullptr || vi->channels <= 0 || vi->rate <= 0) return nullptr;
+    // A chained file whose streams differ in channel count or rate would
+    // play its later streams as if they had the first one's layout: refused.
+    const long streams = ov_streams(&h.file);
+    for (long i = 0; i < streams; ++i) {
+        const vorbis_info* other = ov_info(&h.file, static_cast<int>(i));
+        if (other == nullptr || other->channels != vi->channels || other->rate != vi->rate) return nullptr;
+    }
+    // The decoder opens a chained file positioned at its second stream;
+    // every play starts at the first.
+    if (ov_pcm_tell(&h.file) != 0 && ov_pcm_seek(&h.file, 0) != 0) return nullptr;
     data->format_ = {static_cast<std::uint32_t>(vi->channels), static_cast<std::uint32_t>(vi->rate), 16};
     const ogg_int64_t total = ov_pcm_total(&h.file, -1);
     data->length_ = total < 0 ? 0
@@ -109,16 +119,24 @@ std::uint32_t SoundData::tell() const
     return at < 0 ? 0 : static_cast<std::uint32_t>(at);
 }
 
+// A damaged file (a lost or corrupt page) makes the decoder report a hole
+// once and then carry on after it; the hole is skipped, so the rest of the
+// file still plays. Only the end of the data or a hard error ends a read
+// early, and a run of holes with no audio between them counts as the end.
 std::uint32_t SoundData::read(void* buffer, std::uint32_t bytes)
 {
     if (buffer == nullptr) return 0;
+    constexpr int kMaxHolesInARow = 32;
     auto* out = static_cast<char*>(buffer);
     std::uint32_t filled = 0;
+    int holes = 0;
     while (filled < bytes) {
         int section = 0;
         const int request = static_cast<int>(std::min<std::uint32_t>(bytes - filled, 1u << 30));
         const long got = ov_read(&handle_->file, out + filled, request, 0, 2, 1, &section);
+        if (got == OV_HOLE && ++holes <= kMaxHolesInARow) continue;
         if (got < 1) break;
+        holes = 0;
         filled += static_cast<std::uint32_t>(got);
     }
     return filled;

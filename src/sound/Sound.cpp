@@ -150,6 +150,17 @@ std::size_t Sound::getChannelCount()
 
 // ---- Group ---------------------------------------------------------------
 
+Group::~Group()
+{
+    // This group can no longer be locked, so a member that still names it
+    // sees no group; one already moved to a live group keeps that group.
+    // Clearing gives the member's playing channels their values without
+    // this group's factor, as removeSound does.
+    for (const auto& w : members_) {
+        if (auto member = w.lock(); member && !member->getGroup()) member->clearGroup();
+    }
+}
+
 std::vector<std::shared_ptr<ISound>> Group::liveMembers()
 {
     std::erase_if(members_, [](const std::weak_ptr<ISound>& w) { return w.expired(); });

@@ -95,6 +95,12 @@ private:
 
 class Group final : public IGroup, public std::enable_shared_from_this<Group> {
 public:
+    Group() = default;
+    // Members left behind get their own values back at once, as when removed.
+    ~Group() override;
+    Group(const Group&) = delete;
+    Group& operator=(const Group&) = delete;
+
     std::shared_ptr<IChannel> play(std::uint32_t start) override;
     std::shared_ptr<IChannel> play(std::uint32_t start, std::uint32_t loopCount,
                                    std::uint32_t loopStart) override;

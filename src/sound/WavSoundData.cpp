@@ -26,10 +26,23 @@ WavFormatRecord formatFrom(const std::uint8_t* p)
     return f;
 }
 
-bool usable(const WavFormatRecord& f) { return f.channels != 0 && f.bitsPerSample != 0; }
-
+constexpr std::uint16_t kTagUnspecified = 0;
+constexpr std::uint16_t kTagPcm = 1;
 constexpr std::uint16_t kTagFloat = 3;
 constexpr std::uint16_t kTagExtensible = 0xFFFE;
+
+// Integer or float PCM. Encoded data (ADPCM, mu-law, A-law, MP3 in WAV ...)
+// would play as noise and is refused. Tag 0 (hand-made headers) and an
+// extensible header too short to name its sub-format are read as integer PCM.
+bool plainPcm(std::uint16_t tag)
+{
+    return tag == kTagPcm || tag == kTagFloat || tag == kTagUnspecified || tag == kTagExtensible;
+}
+
+bool usable(const WavFormatRecord& f)
+{
+    return f.channels != 0 && f.bitsPerSample != 0 && plainPcm(f.formatTag);
+}
 
 // Rewrites `count` little-endian 32-bit float samples in place as 32-bit
 // signed integers, clipped to full scale; NaN becomes silence.
@@ -51,8 +64,9 @@ void floatToInt32(std::uint8_t* p, std::uint32_t count)
 }
 
 // Walks the chunk list after the 12-byte RIFF head. Every size is checked
-// against the file's size before anything is read.
-bool walkChunks(const IFileData& file, WavSoundInfo& info)
+// against the file's size before anything is read. `encoded` is set when the
+// format chunk names encoded data.
+bool walkChunks(const IFileData& file, WavSoundInfo& info, bool& encoded)
 {
     const std::uint64_t size = file.getSize();
     std::uint64_t at = 12;
@@ -85,6 +99,7 @@ bool walkChunks(const IFileData& file, WavSoundInfo& info)
         }
         at = body + chunkSize + (chunkSize & 1);  // chunks are padded to even sizes
     }
+    encoded = haveFormat && !plainPcm(format.formatTag);
     if (!haveFormat || !haveData || !usable(format)) return false;
     info.format = format;
     info.dataOffset = dataOffset;
@@ -100,7 +115,11 @@ bool parseWavHeader(const IFileData& file, WavSoundInfo& info)
     if (file.read(head, 0, 44) != 44) return false;
     if (std::memcmp(head + 8, "WAVE", 4) != 0) return false;
 
-    if (std::memcmp(head, "RIFF", 4) == 0 && walkChunks(file, info)) return true;
+    if (std::memcmp(head, "RIFF", 4) == 0) {
+        bool encoded = false;
+        if (walkChunks(file, info, encoded)) return true;
+        if (encoded) return false;  // not to be read as PCM by the fixed layout either
+    }
 
     // Canonical layout: everything at fixed places, PCM right after the header.
     WavSoundInfo fixed;

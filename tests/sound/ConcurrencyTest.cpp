@@ -1,6 +1,7 @@
 // The main thread's play, stop, seek and destruction against a mixer that
-// runs on another thread at the same time. Run under ThreadSanitizer with
-// the "tsan" preset.
+// runs on another thread at the same time. Besides their own assertions,
+// these tests are what the "tsan" preset (ThreadSanitizer) runs to find
+// data races between the two threads.
 #include "support/TestAudio.h"
 
 #include "sound/Context.h"
@@ -134,6 +135,21 @@ TEST(Concurrency, SoundsAndFadesOnARealTimeOutput)
         context.update();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    // Looping for ever, both sounds play until something stops them, however
+    // far the output thread has got; a fade-out stops its sound on the tick
+    // after its frames and leaves the other one playing.
+    ASSERT_TRUE(group->stop());
+    ASSERT_TRUE(group->play(0, 0, 0));
+    ASSERT_TRUE(a->setVolume(1.0f));
+    ASSERT_TRUE(fadeOut(a, 8));
+    for (int frame = 0; frame < 8; ++frame) {
+        context.update();
+        ASSERT_TRUE(a->isPlaying()) << frame;
+    }
+    context.update();
+    EXPECT_FALSE(a->isPlaying());
+    EXPECT_EQ(a->getVolume(), 0.0f);
+    EXPECT_TRUE(b->isPlaying());
     ASSERT_TRUE(group->stop());
     EXPECT_FALSE(group->isPlaying());
     group.reset();

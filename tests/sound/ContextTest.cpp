@@ -114,6 +114,38 @@ TEST_F(ContextTest, NestedGroupVolumesMultiply)
     EXPECT_FLOAT_EQ(bufferSpeed(channel), 1.0f);
 }
 
+TEST_F(ContextTest, DestroyingAGroupGivesItsMembersTheirOwnValues)
+{
+    auto outer = context->createGroup();
+    auto inner = context->createGroup(outer);
+    auto sound = context->createSound(u"a.wav", inner);
+    auto moved = context->createSound(u"a.wav", inner);
+    auto keeper = context->createGroup();
+    ASSERT_TRUE(outer->setVolume(0.5f) && outer->setSpeed(0.5f));
+    ASSERT_TRUE(inner->setVolume(0.4f));
+    ASSERT_TRUE(keeper->setVolume(0.25f));
+    ASSERT_TRUE(sound->setVolume(0.8f));
+    auto channel = sound->play(0, 0, 0);
+    auto other = moved->play(0, 0, 0);
+    ASSERT_TRUE(channel && other);
+    ASSERT_FLOAT_EQ(bufferVolume(channel), 0.16f);
+
+    // The outer group goes: the inner one (and through it the sound) loses its factor.
+    outer.reset();
+    EXPECT_FALSE(inner->getGroup());
+    EXPECT_FLOAT_EQ(bufferVolume(channel), 0.32f);
+    EXPECT_FLOAT_EQ(bufferSpeed(channel), 1.0f);
+
+    // A sound told another group directly (still listed by the old one)
+    // keeps that group's values when the old group goes.
+    moved->setGroup(keeper);
+    inner.reset();
+    EXPECT_FALSE(sound->getGroup());
+    EXPECT_FLOAT_EQ(bufferVolume(channel), 0.8f);
+    EXPECT_EQ(moved->getGroup(), keeper);
+    EXPECT_FLOAT_EQ(bufferVolume(other), 0.25f);
+}
+
 TEST_F(ContextTest, ChannelVolumeIsOwnTimesOuter)
 {
     auto sound = context->createSound(u"a.wav");

@@ -8,8 +8,11 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 using namespace QlSoundTest;
 using QlSound::Mixer::Engine;
@@ -47,6 +50,47 @@ std::uint32_t soundingFrames(const std::vector<float>& out)
     std::uint32_t n = 0;
     while (n * 2 < out.size() && (out[n * 2] != 0.0f || out[n * 2 + 1] != 0.0f)) ++n;
     return n;
+}
+
+// Forwards to a decoder, handing out at most `chunk` bytes per read (as a
+// decoder may before its end) and counting the seeks made on it.
+class ChoppyData final : public QlSound::ISoundData {
+public:
+    ChoppyData(std::shared_ptr<QlSound::ISoundData> inner, std::uint32_t chunk)
+        : inner_(std::move(inner)), chunk_(chunk) {}
+    QlSound::SoundFormat getFormat() const override { return inner_->getFormat(); }
+    std::shared_ptr<QlSound::IFileData> getFileData() const override { return inner_->getFileData(); }
+    std::uint32_t getLength() const override { return inner_->getLength(); }
+    bool seek(std::uint32_t frame) override
+    {
+        ++seeks;
+        return inner_->seek(frame);
+    }
+    std::uint32_t tell() const override { return inner_->tell(); }
+    std::uint32_t read(void* buffer, std::uint32_t bytes) override
+    {
+        return inner_->read(buffer, std::min(bytes, chunk_));
+    }
+    std::shared_ptr<QlSound::ISoundData> copy() const override
+    {
+        return std::make_shared<ChoppyData>(inner_->copy(), chunk_);
+    }
+
+    std::uint32_t seeks = 0;
+
+private:
+    std::shared_ptr<QlSound::ISoundData> inner_;
+    std::uint32_t chunk_;
+};
+
+std::vector<float> mixBlocks(Engine& engine, std::uint32_t blocks, std::uint32_t frames)
+{
+    std::vector<float> out;
+    for (std::uint32_t b = 0; b < blocks; ++b) {
+        auto part = mixFrames(engine, frames);
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
 }
 
 struct MixerTest : ::testing::Test {
@@ -181,6 +225,57 @@ TEST_F(MixerTest, LoopCountZeroLoopsForEver)
     EXPECT_TRUE(buffer->isPlaying());
 }
 
+TEST_F(MixerTest, ShortReadsBeforeTheEndNeitherEndNorLoopEarly)
+{
+    // 7 bytes per read: reads end mid-frame, and no read reaches the end
+    // of the data at once.
+    const auto src = ramp(1000);
+    auto once = engine->createBuffer(std::make_shared<ChoppyData>(wav16(1, kRate, src), 7));
+    ASSERT_TRUE(once->play(0));
+    auto out = mixBlocks(*engine, 3, 457);
+    ASSERT_EQ(soundingFrames(out), 1000u);
+    for (std::uint32_t i = 0; i < 1000; ++i) ASSERT_EQ(out[2 * i], level(src[i])) << i;
+
+    auto looped = engine->createBuffer(std::make_shared<ChoppyData>(wav16(1, kRate, src), 7));
+    ASSERT_TRUE(looped->play(0, 2, 100));
+    out = mixBlocks(*engine, 7, 457);
+    ASSERT_EQ(soundingFrames(out), 1000u + 2 * 900u);
+    for (std::uint32_t i = 0; i < 2800; ++i) {
+        const std::uint32_t frame = i < 1000 ? i : 100 + (i - 1000) % 900;
+        ASSERT_EQ(out[2 * i], level(src[frame])) << i;
+    }
+}
+
+TEST_F(MixerTest, TinyLoopRegionsStaySampleExactWithFewSeeks)
+{
+    const auto src = ramp(2000);
+    // The last frame looped for ever: one seek per refill at most, not one per frame.
+    auto data = std::make_shared<ChoppyData>(wav16(1, kRate, src), 1u << 20);
+    auto buffer = engine->createBuffer(data);
+    ASSERT_TRUE(buffer->play(1990, 0, 1999));
+    data->seeks = 0;
+    auto out = mixBlocks(*engine, 8, 1024);
+    for (std::uint32_t i = 0; i < 8 * 1024; ++i)
+        ASSERT_EQ(out[2 * i], level(src[std::min<std::uint32_t>(1990 + i, 1999)])) << i;
+    EXPECT_LE(data->seeks, 2u * 9);
+    EXPECT_TRUE(buffer->isPlaying());
+    buffer->stop();
+
+    // A 3-frame region 700 more times, in blocks that cut it anywhere; the
+    // decoder is re-seeked inside the region where a refill ends mid-way.
+    auto counted = std::make_shared<ChoppyData>(wav16(1, kRate, src), 1u << 20);
+    auto again = engine->createBuffer(counted);
+    ASSERT_TRUE(again->play(0, 700, 1997));
+    out = mixBlocks(*engine, 10, 457);
+    ASSERT_EQ(soundingFrames(out), 2000u + 700u * 3);
+    for (std::uint32_t i = 0; i < 4100; ++i) {
+        const std::uint32_t frame = i < 2000 ? i : 1997 + (i - 2000) % 3;
+        ASSERT_EQ(out[2 * i], level(src[frame])) << i;
+    }
+    EXPECT_LE(counted->seeks, 2u * 10);
+    EXPECT_FALSE(again->isPlaying());
+}
+
 TEST_F(MixerTest, EightBitUnsignedStereoIsCentredOn128)
 {
     QlSound::Core::WavSoundLoader loader;
@@ -264,6 +359,10 @@ TEST_F(MixerTest, UnplayableFormatsGetNoBuffer)
     QlSound::Core::WavSoundLoader loader;
     EXPECT_FALSE(engine->createBuffer(loader.load(fileData(canonicalWav(9, kRate, 16, Bytes(72))))));
     EXPECT_FALSE(engine->createBuffer(loader.load(fileData(canonicalWav(1, kRate, 64, Bytes(72))))));
+    // Rates up to 1 MHz play; a damaged header's absurd rate does not.
+    EXPECT_TRUE(engine->createBuffer(loader.load(fileData(canonicalWav(1, 1000000, 16, Bytes(72))))));
+    EXPECT_FALSE(engine->createBuffer(loader.load(fileData(canonicalWav(1, 1000001, 16, Bytes(72))))));
+    EXPECT_FALSE(engine->createBuffer(loader.load(fileData(canonicalWav(2, 0xFFFFFFFFu, 16, Bytes(72))))));
 }
 
 TEST_F(MixerTest, DestroyedBuffersLeaveTheMixerAndAnEndedEngineDisarmsBuffers)
@@ -279,6 +378,22 @@ TEST_F(MixerTest, DestroyedBuffersLeaveTheMixerAndAnEndedEngineDisarmsBuffers)
     EXPECT_FALSE(b->play(0));
     EXPECT_EQ(b->getVolume(), 0.0f);
     EXPECT_EQ(b->getFormat(), QlSound::SoundFormat{});
+}
+
+TEST(MixerOutput, SdlDummyDriverIsReplacedByTheNullSink)
+{
+    // SDL's dummy driver runs slightly fast; the engine keeps real time with
+    // its own sink instead.
+    const char* previous = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = previous ? previous : "";
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    auto engine = Engine::create(Engine::Output::Device);
+    EXPECT_EQ(engine->getOutput(), Engine::Output::Null);
+    engine.reset();
+    if (previous)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
 }
 
 TEST(MixerOutput, DeviceOrNullSinkConsumesAudioInRealTime)

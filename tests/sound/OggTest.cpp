@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 using namespace QlSoundTest;
 
@@ -80,6 +81,58 @@ TEST(Ogg, MonoOddRateAndDamagedFiles)
     if (auto half = loader.load(fileData(cut))) {
         std::vector<std::uint8_t> buf(1 << 20);
         EXPECT_LT(half->read(buf.data(), static_cast<std::uint32_t>(buf.size())), 44100u * 4);
+    }
+}
+
+TEST(Ogg, ALostPageIsSkippedAndTheRestStillDecodes)
+{
+    // Noise fills many pages; one in the middle is damaged (its checksum
+    // fails, so the decoder drops it and reports a hole).
+    std::vector<float> noise(44100 * 6);
+    std::uint32_t r = 1;
+    for (auto& v : noise) {
+        r = r * 1664525u + 1013904223u;
+        v = 0.3f * (static_cast<float>(r >> 8) / 16777216.0f - 0.5f);
+    }
+    const Bytes clean = encodeOgg(1, 44100, noise);
+    std::vector<std::size_t> pages;
+    for (std::size_t i = 0; i + 4 < clean.size(); ++i)
+        if (std::memcmp(clean.data() + i, "OggS", 4) == 0) pages.push_back(i);
+    ASSERT_GT(pages.size(), 8u);
+    Bytes damaged = clean;
+    const std::size_t page = pages[pages.size() / 2];
+    damaged[(page + pages[pages.size() / 2 + 1]) / 2] ^= 0x55;
+
+    auto data = QlSound::Ogg::SoundLoader().load(fileData(damaged));
+    ASSERT_TRUE(data);
+    std::vector<std::uint8_t> pcm(noise.size() * 2 + 4096);
+    std::uint32_t total = 0;
+    while (std::uint32_t n = data->read(pcm.data() + total, 4096)) total += n;
+    // All but about a page of audio; a read stopping at the hole would give half.
+    EXPECT_GT(total, noise.size() * 2 * 9 / 10);
+    EXPECT_LE(total, noise.size() * 2);
+}
+
+TEST(Ogg, ChainedStreamsMustShareTheirLayout)
+{
+    const auto a = sine(1, 22050, 3000, 300);
+    Bytes same = encodeOgg(1, 22050, a, 0.4f, 1);
+    const Bytes second = encodeOgg(1, 22050, sine(1, 22050, 2000, 500), 0.4f, 2);
+    same.insert(same.end(), second.begin(), second.end());
+    auto chained = QlSound::Ogg::SoundLoader().load(fileData(same));
+    ASSERT_TRUE(chained);
+    EXPECT_EQ(chained->getLength(), 5000u);
+    std::vector<std::int16_t> pcm(6000);
+    std::uint32_t total = 0;
+    while (std::uint32_t n = chained->read(pcm.data() + total / 2, 1000)) total += n;
+    EXPECT_EQ(total, 5000u * 2);
+
+    // A later stream with another channel count or rate would play garbled.
+    for (const Bytes& other : {encodeOgg(2, 22050, sine(2, 22050, 2000, 500), 0.4f, 3),
+                               encodeOgg(1, 44100, sine(1, 44100, 2000, 500), 0.4f, 4)}) {
+        Bytes mixed = encodeOgg(1, 22050, a, 0.4f, 1);
+        mixed.insert(mixed.end(), other.begin(), other.end());
+        EXPECT_FALSE(QlSound::Ogg::SoundLoader().load(fileData(mixed)));
     }
 }
 

@@ -28,6 +28,33 @@ Bytes readAll(QlSound::ISoundData& data)
     return out;
 }
 
+// A 32-bit stereo WAV behind a 40-byte extensible "fmt " chunk whose
+// sub-format (at byte 44 of the file) is `subformat`.
+Bytes extensibleWav(std::uint16_t subformat, const Bytes& pcm)
+{
+    Bytes ext;
+    putTag(ext, "RIFF");
+    putU32(ext, 0);
+    putTag(ext, "WAVE");
+    putTag(ext, "fmt ");
+    putU32(ext, 40);
+    putU16(ext, 0xFFFE);
+    putU16(ext, 2);
+    putU32(ext, 48000);
+    putU32(ext, 48000 * 8);
+    putU16(ext, 8);
+    putU16(ext, 32);
+    putU16(ext, 22);  // extension size
+    putU16(ext, 32);  // valid bits
+    putU32(ext, 3);   // channel mask
+    putU16(ext, subformat);
+    for (int i = 0; i < 14; ++i) ext.push_back(0);
+    putTag(ext, "data");
+    putU32(ext, static_cast<std::uint32_t>(pcm.size()));
+    ext.insert(ext.end(), pcm.begin(), pcm.end());
+    return ext;
+}
+
 Bytes counting(std::size_t n)
 {
     Bytes b(n);
@@ -143,6 +170,19 @@ TEST(Wav, NotWavOrUnplayableHeadersAreRefused)
     Bytes zeroChannels = canonicalWav(1, 8000, 16, counting(10));
     zeroChannels[22] = 0;
     EXPECT_FALSE(loader.load(fileData(zeroChannels)));
+    // Encoded data would play as noise: mu-law, A-law, ADPCM (also as an
+    // extensible header's sub-format), in both header layouts.
+    for (std::uint16_t tag : {7, 6, 2, 0x11}) {
+        Bytes encoded = canonicalWav(1, 8000, 8, counting(10));
+        encoded[20] = static_cast<std::uint8_t>(tag);
+        EXPECT_FALSE(loader.load(fileData(encoded))) << tag;
+        encoded[0] = 'J';  // no RIFF head: the fixed layout is read
+        EXPECT_FALSE(loader.load(fileData(encoded))) << tag;
+    }
+    Bytes subformat = extensibleWav(1, counting(16));  // integer PCM
+    ASSERT_TRUE(loader.load(fileData(subformat)));
+    subformat[44] = 2;  // sub-format: ADPCM
+    EXPECT_FALSE(loader.load(fileData(subformat)));
     Bytes tinyAlign = canonicalWav(2, 8000, 8, counting(10));
     tinyAlign[32] = 1;  // one byte for two channels: zero bytes per sample
     EXPECT_FALSE(loader.load(fileData(tinyAlign)));
@@ -184,27 +224,7 @@ TEST(Wav, FloatSamplesAreConvertedToIntegerPcm)
     EXPECT_EQ(int32Samples(Bytes(last, last + 8)), std::vector<std::int32_t>(expected.end() - 2, expected.end()));
 
     // The same data behind an extensible header whose sub-format is float.
-    Bytes ext;
-    putTag(ext, "RIFF");
-    putU32(ext, 0);
-    putTag(ext, "WAVE");
-    putTag(ext, "fmt ");
-    putU32(ext, 40);
-    putU16(ext, 0xFFFE);
-    putU16(ext, 2);
-    putU32(ext, 48000);
-    putU32(ext, 48000 * 8);
-    putU16(ext, 8);
-    putU16(ext, 32);
-    putU16(ext, 22);  // extension size
-    putU16(ext, 32);  // valid bits
-    putU32(ext, 3);   // channel mask
-    putU16(ext, 3);   // sub-format: float
-    for (int i = 0; i < 14; ++i) ext.push_back(0);
-    putTag(ext, "data");
-    const Bytes pcm = floatPcm(samples);
-    putU32(ext, static_cast<std::uint32_t>(pcm.size()));
-    ext.insert(ext.end(), pcm.begin(), pcm.end());
+    const Bytes ext = extensibleWav(3, floatPcm(samples));
     auto extWav = loadWav(ext);
     ASSERT_TRUE(extWav);
     EXPECT_EQ(int32Samples(readAll(*extWav)), expected);

@@ -14,7 +14,7 @@ class IAudioOutput;
 class Engine final : public IEngine {
 public:
     enum class Output {
-        Device,  // the default SDL audio device; falls back to Null when none opens
+        Device,  // the default SDL audio device; Null when none opens or SDL's driver is "dummy"
         Null,    // no device: a thread mixes into nothing at real-time pace
         Manual,  // nothing runs by itself; the owner calls mix()
     };

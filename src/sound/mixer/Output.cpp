@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,10 @@ public:
     {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
         initialised_ = true;
+        // SDL's dummy driver paces its callback in whole milliseconds, so
+        // audio would run a little fast; the null sink keeps real time.
+        if (const char* driver = SDL_GetCurrentAudioDriver(); driver != nullptr && std::strcmp(driver, "dummy") == 0)
+            return false;
         SDL_AudioSpec want{};
         want.freq = static_cast<int>(preferredRate);
         want.format = AUDIO_F32SYS;

@@ -16,7 +16,8 @@ public:
 };
 
 // Opens the default SDL audio device as float32 stereo at the preferred rate
-// (or the device's own); empty when SDL has no working audio driver. On
+// (or the device's own); empty when SDL has no working audio driver or only
+// its "dummy" one (which does not keep real time; the null sink does). On
 // success `mixer` is set to a new mixer at the device's rate, which the
 // device's callback then drives.
 std::unique_ptr<IAudioOutput> openSdlOutput(std::uint32_t preferredRate,

@@ -47,7 +47,8 @@ bool Voice::canPlay(const SoundFormat& f)
 {
     const bool bitsOk = f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 ||
                         f.bitsPerSample == 32;
-    return bitsOk && f.channels >= 1 && f.channels <= kMaxPlayableChannels && f.sampleRate > 0;
+    return bitsOk && f.channels >= 1 && f.channels <= kMaxPlayableChannels && f.sampleRate > 0 &&
+           f.sampleRate <= kMaxPlayableRate;
 }
 
 Voice::Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate)
@@ -207,20 +208,48 @@ bool Voice::isReleased() const
     return released_;
 }
 
-// Fills dst with up to `bytes` bytes of PCM, jumping back to the loop start as
-// often as loops remain. Partial frames at the end of a read are dropped so
-// that what follows a jump stays frame-aligned.
+// Reads until `bytes` bytes are in or the data says it has no more (a read
+// of 0). A decoder may hand out less than asked for before its end (an Ogg
+// page boundary, a hole in a damaged file), so a short read is not taken for
+// the end. A partial frame left at the end is dropped, so that what follows
+// a jump stays frame-aligned.
+std::uint32_t Voice::readToEnd(std::uint8_t* dst, std::uint32_t bytes)
+{
+    std::uint32_t got = 0;
+    while (got < bytes) {
+        const std::uint32_t n = data_->read(dst + got, bytes - got);
+        if (n == 0) break;
+        got += std::min(n, bytes - got);
+    }
+    return got - got % frameBytes_;
+}
+
+// Fills dst with up to `bytes` bytes of PCM (a whole number of frames),
+// jumping back to the loop start as often as loops remain. A loop region
+// shorter than what is asked for is decoded once per fill and then repeated
+// from dst itself, so a fill costs at most two seeks however short the region
+// is; the decoder is left where the last copy ended.
 std::uint32_t Voice::feed(std::uint8_t* dst, std::uint32_t bytes)
 {
-    std::uint32_t got = data_->read(dst, bytes);
-    got -= got % frameBytes_;
+    std::uint32_t got = readToEnd(dst, bytes);
     while (got < bytes && loopsLeft_ != 0) {
         if (!data_->seek(loopStart_)) break;
         if (loopsLeft_ != kLoopForever) --loopsLeft_;
-        std::uint32_t more = data_->read(dst + got, bytes - got);
-        more -= more % frameBytes_;
-        if (more == 0) break;
-        got += more;
+        const std::uint32_t regionAt = got;
+        const std::uint32_t region = readToEnd(dst + got, bytes - got);
+        if (region == 0) break;
+        got += region;
+        // A whole region fitted and the decoder is at the end of the data again.
+        while (got < bytes && loopsLeft_ != 0) {
+            const std::uint32_t n = std::min(region, bytes - got);
+            // A partial copy leaves the decoder inside the region, where the
+            // copy stops; without that position the copy is left out.
+            if (n < region && !data_->seek(loopStart_ + n / frameBytes_)) return got;
+            std::memcpy(dst + got, dst + regionAt, n);
+            got += n;
+            if (loopsLeft_ != kLoopForever) --loopsLeft_;
+            if (n < region) return got;
+        }
     }
     return got;
 }

@@ -17,6 +17,11 @@ namespace QlSound::Mixer {
 // Remaining-loop value meaning "jump back for ever".
 inline constexpr std::uint32_t kLoopForever = 0xFFFFFFFFu;
 
+// The highest source rate a voice plays, in Hz. Real recordings stop well
+// below it; a damaged header's absurd rate would make every output frame
+// skip over thousands of source frames (and a tiny loop jump back as often).
+inline constexpr std::uint32_t kMaxPlayableRate = 1000000;
+
 // State shared by the main thread (play, stop, seek, volume ...) and the
 // audio thread (render). Every operation takes the voice's own lock for its
 // duration; the audio thread holds it while it decodes and mixes this voice's
@@ -27,7 +32,7 @@ public:
     // are allocated here once so that rendering never allocates.
     static constexpr std::uint32_t kChunkFrames = 1024;
 
-    // 1 to 8 channels of 8-, 16-, 24- or 32-bit samples at a non-zero rate.
+    // 1 to 8 channels of 8-, 16-, 24- or 32-bit samples at 1 Hz to kMaxPlayableRate.
     static bool canPlay(const SoundFormat& format);
 
     Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate);
@@ -58,6 +63,7 @@ public:
 private:
     void resetResampler();
     void updateStep();
+    std::uint32_t readToEnd(std::uint8_t* dst, std::uint32_t bytes);
     std::uint32_t feed(std::uint8_t* dst, std::uint32_t bytes);
     void refill();
     template <int Channels>

@@ -93,7 +93,7 @@ Bytes chunkedWav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
     return b;
 }
 
-Bytes encodeOgg(int channels, long rate, const std::vector<float>& interleaved, float quality)
+Bytes encodeOgg(int channels, long rate, const std::vector<float>& interleaved, float quality, int serial)
 {
     Bytes out;
     vorbis_info vi;
@@ -109,7 +109,7 @@ Bytes encodeOgg(int channels, long rate, const std::vector<float>& interleaved, 
     vorbis_block vb;
     vorbis_block_init(&vd, &vb);
     ogg_stream_state os;
-    ogg_stream_init(&os, 12345);
+    ogg_stream_init(&os, serial);
 
     auto emit = [&](const ogg_page& page) {
         out.insert(out.end(), page.header, page.header + page.header_len);

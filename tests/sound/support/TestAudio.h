@@ -28,8 +28,10 @@ Bytes canonicalWav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bit
 Bytes chunkedWav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, const Bytes& pcm,
                  std::uint32_t listBytes = 26);
 
-// Ogg Vorbis bytes encoded from interleaved float samples (-1..1).
-Bytes encodeOgg(int channels, long rate, const std::vector<float>& interleaved, float quality = 0.4f);
+// Ogg Vorbis bytes encoded from interleaved float samples (-1..1). Streams
+// chained one after another need different serial numbers.
+Bytes encodeOgg(int channels, long rate, const std::vector<float>& interleaved, float quality = 0.4f,
+                int serial = 12345);
 
 std::shared_ptr<QlSound::IFileData> fileData(Bytes bytes);
 

@@ -195,6 +195,55 @@ SQInteger stripImpl(HSQUIRRELVM v, bool front, bool back)
     return 1;
 }
 
+bool isHexDigit(SQChar c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// escape(str): the string as it would be written inside a script literal.
+// Control characters become \xnn, or \x00nn when a hex digit follows, so
+// that the literal reads back as the same string.
+SQInteger str_escape(HSQUIRRELVM v)
+{
+    const SQChar *s;
+    sq_getstring(v, 2, &s);
+    SQInteger len = sq_getsize(v, 2);
+    static const char kHex[] = "0123456789abcdef";
+    std::u16string out;
+    out.reserve(size_t(len) + 8);
+    for (SQInteger i = 0; i < len; ++i) {
+        SQChar c = s[i];
+        SQChar esc = 0;
+        switch (c) {
+        case u'"': esc = u'"'; break;
+        case u'\'': esc = u'\''; break;
+        case u'\\': esc = u'\\'; break;
+        case u'\a': esc = u'a'; break;
+        case u'\b': esc = u'b'; break;
+        case u'\t': esc = u't'; break;
+        case u'\n': esc = u'n'; break;
+        case u'\v': esc = u'v'; break;
+        case u'\f': esc = u'f'; break;
+        case u'\r': esc = u'r'; break;
+        case 0: esc = u'0'; break;
+        default: break;
+        }
+        if (esc) {
+            out += u'\\';
+            out += esc;
+        } else if (c < 0x20 || (c >= 0x7f && c < 0xa0)) {
+            out += u"\\x";
+            if (i + 1 < len && isHexDigit(s[i + 1])) out += u"00";
+            out += SQChar(kHex[(c >> 4) & 0xf]);
+            out += SQChar(kHex[c & 0xf]);
+        } else {
+            out += c;
+        }
+    }
+    sq_pushstring(v, out.data(), SQInteger(out.size()));
+    return 1;
+}
+
 SQInteger str_strip(HSQUIRRELVM v) { return stripImpl(v, true, true); }
 SQInteger str_lstrip(HSQUIRRELVM v) { return stripImpl(v, true, false); }
 SQInteger str_rstrip(HSQUIRRELVM v) { return stripImpl(v, false, true); }
@@ -369,6 +418,7 @@ const SQRegFunction rexMethods[] = {
 
 const SQRegFunction stringFuncs[] = {
     {u"format", str_format, -2, u".s"},
+    {u"escape", str_escape, 2, u".s"},
     {u"strip", str_strip, 2, u".s"},
     {u"lstrip", str_lstrip, 2, u".s"},
     {u"rstrip", str_rstrip, 2, u".s"},

@@ -404,3 +404,16 @@ TEST_F(StdLib, ConstructorsLeaveHostInstancesAlone)
     EXPECT_EQ(p, &hostData);
     sq_pop(v, 2);
 }
+
+TEST_F(StdLib, EscapeQuotesWhatALiteralNeeds)
+{
+    EXPECT_EQ(eval("escape(\"a\\\"b'c\\\\d\")"), "ok: a\\\"b\\'c\\\\d");
+    EXPECT_EQ(eval("escape(\"\\a\\b\\t\\n\\v\\f\\r\")"), "ok: \\a\\b\\t\\n\\v\\f\\r");
+    EXPECT_EQ(eval("escape(\"x\\x01y\\x7f\") + \"|\" + escape(\"\\x1b\" + \"1\")"), "ok: x\\x01y\\x7f|\\x001b1");
+    EXPECT_EQ(eval("escape(\"plain text \xc3\xa9\")"), "ok: plain text \xc3\xa9");
+    EXPECT_EQ(eval("escape(\"\").len()"), "ok: 0");
+    // a zero character, and the result reads back as the original string
+    EXPECT_EQ(printed("local s = \"q\\\"\\x00\\x1f\" + \"7\\n\\\\\" + \"\\x02\"; local e = escape(s);"
+                      " print(e + \"|\" + (compilestring(\"return \\\"\" + e + \"\\\"\")() == s))"),
+              "q\\\"\\0\\x001f7\\n\\\\\\x02|true");
+}

@@ -1,6 +1,9 @@
 // The public C API.
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
+#include <new>
+#include <stdexcept>
 
 #include "sqvm.h"
 
@@ -16,11 +19,47 @@ SQRESULT Err(HSQUIRRELVM v, const char* msg) {
   v->_lasterror = sq_str(v->_ss, msg);
   return SQ_ERROR;
 }
-SQObjectPtr& Stk(HSQUIRRELVM v, SQInteger idx) { return v->StackAt(idx); }
 bool ValidIdx(HSQUIRRELVM v, SQInteger idx) {
   SQInteger a = v->AbsIndex(idx);
-  return a >= 0 && a < v->_top;
+  return a >= v->_stackbase && a < v->_top;
 }
+// The slot at an API index; an index outside the current frame's stack reads
+// a null slot instead of memory around the stack.
+SQObjectPtr& Stk(HSQUIRRELVM v, SQInteger idx) {
+  if (!ValidIdx(v, idx)) [[unlikely]] {
+    v->_badslot.Null();
+    return v->_badslot;
+  }
+  return v->StackAt(idx);
+}
+// Pushes o; a stack that cannot grow leaves the stack as it was (the error
+// is kept as the last error) instead of throwing through the C API.
+void SafePush(HSQUIRRELVM v, const SQObject& o) {
+  try {
+    v->Push(o);
+  } catch (SQVMError&) {
+  } catch (std::exception&) {
+    v->_lasterror = sq_str(v->_ss, "out of memory");
+  }
+}
+}  // namespace
+
+#define CHECK_IDX(v, idx) \
+  if (!ValidIdx(v, idx)) return Err(v, "invalid stack index")
+// Runs the body of a function that returns no result; a failure (the stack or
+// memory exhausted) leaves the error as the last error instead of throwing
+// through the C API.
+#define VOID_TRY(v, body)                                 \
+  try {                                                   \
+    body;                                                 \
+  } catch (SQVMError&) {                                  \
+  } catch (std::exception&) {                             \
+    (v)->_lasterror = sq_str((v)->_ss, "out of memory");  \
+  }
+#define NEED_ARGS(v, n) \
+  if (sq_gettop(v) < (n)) return Err(v, "not enough params in the stack")
+
+namespace {
 }  // namespace
 
 // ---------------------------------------------------------------- VM
@@ -118,7 +157,7 @@ void sq_notifyallexceptions(HSQUIRRELVM v, SQBool enable) { v->_ss->_notifyallex
 void sq_setcompilererrorhandler(HSQUIRRELVM v, SQCOMPILERERROR f) { v->_ss->_compilererrorhandler = f; }
 
 // ---------------------------------------------------------------- stack
-void sq_push(HSQUIRRELVM v, SQInteger idx) { v->Push(SQObjectPtr(Stk(v, idx))); }
+void sq_push(HSQUIRRELVM v, SQInteger idx) { SafePush(v, SQObjectPtr(Stk(v, idx))); }
 void sq_pop(HSQUIRRELVM v, SQInteger n) {
   if (n > v->_top - v->_stackbase) n = v->_top - v->_stackbase;
   if (n > 0) v->Pop(n);
@@ -136,15 +175,24 @@ SQInteger sq_gettop(HSQUIRRELVM v) { return v->_top - v->_stackbase; }
 void sq_settop(HSQUIRRELVM v, SQInteger newtop) {
   SQInteger t = sq_gettop(v);
   if (newtop < 0) newtop = 0;
-  if (t > newtop) sq_pop(v, t - newtop);
-  else
-    while (t++ < newtop) v->PushNull();
+  if (t > newtop) {
+    sq_pop(v, t - newtop);
+    return;
+  }
+  // a stack that cannot grow that far is left as it was
+  if (SQ_FAILED(sq_reservestack(v, newtop - t))) return;
+  while (t++ < newtop) v->PushNull();
 }
 SQRESULT sq_reservestack(HSQUIRRELVM v, SQInteger nsize) {
+  if (nsize < 0 || nsize > SQ_MAX_STACK - v->_top) return Err(v, "stack overflow");
   try {
     v->EnsureStack(v->_top + nsize);
   } catch (SQVMError&) {
     return SQ_ERROR;
+  } catch (std::bad_alloc&) {
+    return Err(v, "out of memory");
+  } catch (std::length_error&) {
+    return Err(v, "stack overflow");
   }
   return SQ_OK;
 }
@@ -155,7 +203,7 @@ SQInteger sq_cmp(HSQUIRRELVM v) {
     return 0;
   }
 }
-void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx) { dest->Push(SQObjectPtr(Stk(src, idx))); }
+void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx) { SafePush(dest, SQObjectPtr(Stk(src, idx))); }
 
 // ---------------------------------------------------------------- object creation
 SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size) {
@@ -163,10 +211,10 @@ SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size) {
   v->Push(SQObjectPtr(u));
   return u->_data;
 }
-void sq_newtable(HSQUIRRELVM v) { v->Push(SQObjectPtr(sq_newtable_obj(v->_ss))); }
-void sq_newtableex(HSQUIRRELVM v, SQInteger cap) { v->Push(SQObjectPtr(sq_newtable_obj(v->_ss, cap))); }
+void sq_newtable(HSQUIRRELVM v) { SafePush(v, SQObjectPtr(sq_newtable_obj(v->_ss))); }
+void sq_newtableex(HSQUIRRELVM v, SQInteger cap) { SafePush(v, SQObjectPtr(sq_newtable_obj(v->_ss, cap))); }
 void sq_newarray(HSQUIRRELVM v, SQInteger size) {
-  v->Push(SQObjectPtr(sq_newarray_obj(v->_ss, size < 0 ? 0 : size)));
+  VOID_TRY(v, v->Push(SQObjectPtr(sq_newarray_obj(v->_ss, size < 0 ? 0 : size))));
 }
 void sq_newclosure(HSQUIRRELVM v, SQFUNCTION func, SQUnsignedInteger nfreevars) {
   SQNativeClosure* nc = new SQNativeClosure(v->_ss);
@@ -176,7 +224,7 @@ void sq_newclosure(HSQUIRRELVM v, SQFUNCTION func, SQUnsignedInteger nfreevars) 
   if (n > v->_top - v->_stackbase) n = v->_top - v->_stackbase;
   for (SQInteger i = 0; i < n; i++) nc->_outers.push_back(v->_stack[(size_t)(v->_top - n + i)]);
   v->Pop(n);
-  v->Push(o);
+  SafePush(v, o);
 }
 
 SQNativeClosure* sq_newnative(SQSharedState* ss, SQFUNCTION f, const char* name) {
@@ -235,6 +283,8 @@ SQRESULT sq_setparamscheck(HSQUIRRELVM v, SQInteger nparamscheck, const SQChar* 
 }
 
 SQRESULT sq_bindenv(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr& o = Stk(v, idx);
   SQObjectPtr env = Stk(v, -1);
   if (sqtype(o) != OT_CLOSURE && sqtype(o) != OT_NATIVECLOSURE) return Err(v, "the target is not a closure");
@@ -258,16 +308,16 @@ SQRESULT sq_bindenv(HSQUIRRELVM v, SQInteger idx) {
 
 void sq_pushstring(HSQUIRRELVM v, const SQChar* s, SQInteger len) {
   if (!s) {
-    v->PushNull();
+    SafePush(v, SQObjectPtr());
     return;
   }
-  v->Push(SQObjectPtr(SQString::Create(v->_ss, s, len)));
+  VOID_TRY(v, v->Push(SQObjectPtr(SQString::Create(v->_ss, s, len))));
 }
-void sq_pushfloat(HSQUIRRELVM v, SQFloat f) { v->Push(SQObjectPtr(f)); }
-void sq_pushinteger(HSQUIRRELVM v, SQInteger n) { v->Push(SQObjectPtr(n)); }
-void sq_pushbool(HSQUIRRELVM v, SQBool b) { v->Push(SQObjectPtr(b != 0)); }
-void sq_pushuserpointer(HSQUIRRELVM v, SQUserPointer p) { v->Push(SQObjectPtr(p)); }
-void sq_pushnull(HSQUIRRELVM v) { v->PushNull(); }
+void sq_pushfloat(HSQUIRRELVM v, SQFloat f) { SafePush(v, SQObjectPtr(f)); }
+void sq_pushinteger(HSQUIRRELVM v, SQInteger n) { SafePush(v, SQObjectPtr(n)); }
+void sq_pushbool(HSQUIRRELVM v, SQBool b) { SafePush(v, SQObjectPtr(b != 0)); }
+void sq_pushuserpointer(HSQUIRRELVM v, SQUserPointer p) { SafePush(v, SQObjectPtr(p)); }
+void sq_pushnull(HSQUIRRELVM v) { SafePush(v, SQObjectPtr()); }
 
 SQObjectType sq_gettype(HSQUIRRELVM v, SQInteger idx) {
   if (!ValidIdx(v, idx)) return OT_NULL;
@@ -275,6 +325,7 @@ SQObjectType sq_gettype(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_typeof(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr r;
   API_TRY(v, v->TypeOf(SQObjectPtr(Stk(v, idx)), r));
   v->Push(r);
@@ -297,6 +348,7 @@ SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx) {
 SQHash sq_gethash(HSQUIRRELVM v, SQInteger idx) { return SQTable::HashKey(Stk(v, idx)); }
 
 SQRESULT sq_getbase(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "invalid type; class expected");
   v->Push(SQObjectPtr(_class(o)->_base));
@@ -311,6 +363,7 @@ SQBool sq_instanceof(HSQUIRRELVM v) {
 }
 
 SQRESULT sq_tostring(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr r;
   API_TRY(v, v->ToString(SQObjectPtr(Stk(v, idx)), r));
   v->Push(r);
@@ -318,11 +371,12 @@ SQRESULT sq_tostring(HSQUIRRELVM v, SQInteger idx) {
 }
 
 void sq_tobool(HSQUIRRELVM v, SQInteger idx, SQBool* b) {
-  SQObjectPtr& o = Stk(v, idx);
+  SQObjectPtr& o = Stk(v, idx);  // false outside the stack
   *b = sq_objtobool(&o);
 }
 
 SQRESULT sq_getstring(HSQUIRRELVM v, SQInteger idx, const SQChar** c) {
+  CHECK_IDX(v, idx);
   if (!ValidIdx(v, idx)) return SQ_ERROR;
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_STRING) return SQ_ERROR;
@@ -330,6 +384,7 @@ SQRESULT sq_getstring(HSQUIRRELVM v, SQInteger idx, const SQChar** c) {
   return SQ_OK;
 }
 SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger* i) {
+  CHECK_IDX(v, idx);
   if (!ValidIdx(v, idx)) return SQ_ERROR;
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) == OT_INTEGER || sqtype(o) == OT_FLOAT) {
@@ -343,6 +398,7 @@ SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger* i) {
   return SQ_ERROR;
 }
 SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat* f) {
+  CHECK_IDX(v, idx);
   if (!ValidIdx(v, idx)) return SQ_ERROR;
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) == OT_INTEGER || sqtype(o) == OT_FLOAT) {
@@ -352,6 +408,7 @@ SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat* f) {
   return SQ_ERROR;
 }
 SQRESULT sq_getbool(HSQUIRRELVM v, SQInteger idx, SQBool* b) {
+  CHECK_IDX(v, idx);
   if (!ValidIdx(v, idx)) return SQ_ERROR;
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_BOOL) return SQ_ERROR;
@@ -359,18 +416,21 @@ SQRESULT sq_getbool(HSQUIRRELVM v, SQInteger idx, SQBool* b) {
   return SQ_OK;
 }
 SQRESULT sq_getthread(HSQUIRRELVM v, SQInteger idx, HSQUIRRELVM* thread) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_THREAD) return Err(v, "thread expected");
   *thread = _thread(o);
   return SQ_OK;
 }
 SQRESULT sq_getuserpointer(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_USERPOINTER) return Err(v, "userpointer expected");
   *p = _userpointer(o);
   return SQ_OK;
 }
 SQRESULT sq_getuserdata(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUserPointer* typetag) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_USERDATA) return Err(v, "userdata expected");
   *p = _userdata(o)->_data;
@@ -378,6 +438,7 @@ SQRESULT sq_getuserdata(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUserPo
   return SQ_OK;
 }
 SQRESULT sq_settypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer typetag) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) == OT_USERDATA) _userdata(o)->_typetag = typetag;
   else if (sqtype(o) == OT_CLASS) _class(o)->_typetag = typetag;
@@ -394,6 +455,7 @@ SQRESULT sq_getobjtypetag(const HSQOBJECT* o, SQUserPointer* typetag) {
   return SQ_OK;
 }
 SQRESULT sq_gettypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer* typetag) {
+  CHECK_IDX(v, idx);
   if (SQ_FAILED(sq_getobjtypetag(&Stk(v, idx), typetag))) return Err(v, "invalid object type");
   return SQ_OK;
 }
@@ -444,6 +506,7 @@ SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger* npar
 }
 
 SQRESULT sq_getclosurename(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) == OT_CLOSURE) v->Push(SQObjectPtr(_closure(o)->proto()->name));
   else if (sqtype(o) == OT_NATIVECLOSURE) v->Push(SQObjectPtr(_nativeclosure(o)->_name));
@@ -452,6 +515,7 @@ SQRESULT sq_getclosurename(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_setnativeclosurename(HSQUIRRELVM v, SQInteger idx, const SQChar* name) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_NATIVECLOSURE) return Err(v, "the object is not a nativeclosure");
   _nativeclosure(o)->_name = SQObjectPtr(SQString::Create(v->_ss, name));
@@ -459,6 +523,7 @@ SQRESULT sq_setnativeclosurename(HSQUIRRELVM v, SQInteger idx, const SQChar* nam
 }
 
 SQRESULT sq_setinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer p) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_INSTANCE) return Err(v, "the object is not a class instance");
   _instance(o)->_userpointer = p;
@@ -466,6 +531,7 @@ SQRESULT sq_setinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer p) {
 }
 
 SQRESULT sq_getinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUserPointer typetag) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_INSTANCE) return Err(v, "the object is not a class instance");
   *p = _instance(o)->_userpointer;
@@ -478,6 +544,7 @@ SQRESULT sq_getinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUser
 }
 
 SQRESULT sq_setclassudsize(HSQUIRRELVM v, SQInteger idx, SQInteger udsize) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "the object is not a class");
   if (_class(o)->_locked) return Err(v, "the class is locked");
@@ -488,6 +555,7 @@ SQRESULT sq_setclassudsize(HSQUIRRELVM v, SQInteger idx, SQInteger udsize) {
 SQRESULT sq_newclass(HSQUIRRELVM v, SQBool hasbase) {
   SQClass* base = nullptr;
   if (hasbase) {
+    NEED_ARGS(v, 1);
     SQObjectPtr& b = Stk(v, -1);
     if (sqtype(b) != OT_CLASS) return Err(v, "invalid base type");
     base = _class(b);
@@ -499,6 +567,7 @@ SQRESULT sq_newclass(HSQUIRRELVM v, SQBool hasbase) {
 }
 
 SQRESULT sq_createinstance(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "the object is not a class");
   v->Push(SQObjectPtr(_class(o)->CreateInstance()));
@@ -506,6 +575,8 @@ SQRESULT sq_createinstance(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_setattributes(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 3);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "the object is not a class");
   SQObjectPtr key = Stk(v, -2), val = Stk(v, -1), old;
@@ -516,6 +587,8 @@ SQRESULT sq_setattributes(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_getattributes(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "the object is not a class");
   SQObjectPtr key = Stk(v, -1), r;
@@ -526,6 +599,7 @@ SQRESULT sq_getattributes(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_getclass(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_INSTANCE) return Err(v, "the object is not a class instance");
   v->Push(SQObjectPtr(_instance(o)->_class));
@@ -534,8 +608,8 @@ SQRESULT sq_getclass(HSQUIRRELVM v, SQInteger idx) {
 
 void sq_weakref(HSQUIRRELVM v, SQInteger idx) {
   SQObjectPtr o = Stk(v, idx);
-  if (sq_isrc(sqtype(o))) v->Push(sq_getweakref(sqtype(o), _refcounted(o)));
-  else v->Push(o);
+  if (sq_isrc(sqtype(o))) SafePush(v, sq_getweakref(sqtype(o), _refcounted(o)));
+  else SafePush(v, o);
 }
 
 SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t) {
@@ -546,6 +620,7 @@ SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t) {
 }
 
 SQRESULT sq_getmemberhandle(HSQUIRRELVM v, SQInteger idx, HSQMEMBERHANDLE* handle) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "the object is not a class");
   SQObjectPtr key = Stk(v, -1);
@@ -577,6 +652,7 @@ static SQObjectPtr* HandleSlot(HSQUIRRELVM v, SQObjectPtr& o, const HSQMEMBERHAN
 }
 
 SQRESULT sq_getbyhandle(HSQUIRRELVM v, SQInteger idx, const HSQMEMBERHANDLE* handle) {
+  CHECK_IDX(v, idx);
   SQObjectPtr* s = HandleSlot(v, Stk(v, idx), handle);
   if (!s) return Err(v, "wrong handle");
   v->Push(SQObjectPtr(*s));
@@ -584,6 +660,8 @@ SQRESULT sq_getbyhandle(HSQUIRRELVM v, SQInteger idx, const HSQMEMBERHANDLE* han
 }
 
 SQRESULT sq_setbyhandle(HSQUIRRELVM v, SQInteger idx, const HSQMEMBERHANDLE* handle) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr* s = HandleSlot(v, Stk(v, idx), handle);
   if (!s) return Err(v, "wrong handle");
   *s = Stk(v, -1);
@@ -591,11 +669,12 @@ SQRESULT sq_setbyhandle(HSQUIRRELVM v, SQInteger idx, const HSQMEMBERHANDLE* han
   return SQ_OK;
 }
 
-void sq_pushroottable(HSQUIRRELVM v) { v->Push(SQObjectPtr(v->_roottable)); }
-void sq_pushregistrytable(HSQUIRRELVM v) { v->Push(SQObjectPtr(v->_ss->_registry)); }
-void sq_pushconsttable(HSQUIRRELVM v) { v->Push(SQObjectPtr(v->_ss->_consts)); }
+void sq_pushroottable(HSQUIRRELVM v) { SafePush(v, v->_roottable); }
+void sq_pushregistrytable(HSQUIRRELVM v) { SafePush(v, v->_ss->_registry); }
+void sq_pushconsttable(HSQUIRRELVM v) { SafePush(v, v->_ss->_consts); }
 
 SQRESULT sq_setroottable(HSQUIRRELVM v) {
+  NEED_ARGS(v, 1);
   SQObjectPtr o = Stk(v, -1);
   if (sqtype(o) != OT_TABLE && sqtype(o) != OT_NULL) return Err(v, "ivalid type");
   v->_roottable = o;
@@ -604,6 +683,7 @@ SQRESULT sq_setroottable(HSQUIRRELVM v) {
 }
 
 SQRESULT sq_setconsttable(HSQUIRRELVM v) {
+  NEED_ARGS(v, 1);
   SQObjectPtr o = Stk(v, -1);
   if (sqtype(o) != OT_TABLE) return Err(v, "ivalid type, expected table");
   v->_ss->_consts = o;
@@ -613,44 +693,51 @@ SQRESULT sq_setconsttable(HSQUIRRELVM v) {
 
 // ---------------------------------------------------------------- slots
 SQRESULT sq_newslot(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) {
-  if (sq_gettop(v) < 3) return Err(v, "not enough params in the stack");
-  SQObjectPtr self = Stk(v, idx);
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 3);
+  SQObjectPtr self = Stk(v, idx), key = Stk(v, -2), val = Stk(v, -1);
+  v->Pop(2);  // key and value are consumed whatever the outcome
   if (sqtype(self) != OT_TABLE && sqtype(self) != OT_CLASS) return Err(v, "invalid type");
-  SQObjectPtr key = Stk(v, -2), val = Stk(v, -1);
   if (sqtype(key) == OT_NULL) return Err(v, "null is not a valid key");
   API_TRY(v, v->NewSlot(self, key, val, SQObjectPtr(), bstatic ? 1 : 0, false));
-  v->Pop(2);
   return SQ_OK;
 }
 
 SQRESULT sq_deleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
-  SQObjectPtr self = Stk(v, idx);
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
+  SQObjectPtr self = Stk(v, idx), key = Stk(v, -1), res;
+  v->Pop();  // the key is consumed whatever the outcome
   if (sqtype(self) != OT_TABLE && sqtype(self) != OT_USERDATA) return Err(v, "table expected");
-  SQObjectPtr key = Stk(v, -1), res;
   API_TRY(v, v->DeleteSlot(self, key, res, false));
-  v->Pop();
   if (pushval) v->Push(res);
   return SQ_OK;
 }
 
 SQRESULT sq_set(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 3);
   SQObjectPtr self = Stk(v, idx), key = Stk(v, -2), val = Stk(v, -1);
+  v->Pop(2);  // key and value are consumed whatever the outcome
   API_TRY(v, v->Set(self, key, val, false));
-  v->Pop(2);
   return SQ_OK;
 }
 
 SQRESULT sq_get(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr self = Stk(v, idx), key = Stk(v, -1), r;
   bool ok = false;
+  v->Pop();  // the key is consumed whatever the outcome (a _get that throws included)
   API_TRY(v, ok = v->Get(self, key, r, false, false));
-  v->Pop();
   if (!ok) return Err(v, "the index doesn't exist");
   v->Push(r);
   return SQ_OK;
 }
 
 SQRESULT sq_rawget(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr self = Stk(v, idx), key = Stk(v, -1), r;
   bool ok = false;
   switch (sqtype(self)) {
@@ -675,6 +762,8 @@ SQRESULT sq_rawget(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_rawset(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 3);
   SQObjectPtr self = Stk(v, idx), key = Stk(v, -2), val = Stk(v, -1);
   if (sqtype(key) == OT_NULL) {
     v->Pop(2);
@@ -703,6 +792,8 @@ SQRESULT sq_rawset(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_rawdeleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr self = Stk(v, idx);
   if (sqtype(self) != OT_TABLE) return Err(v, "table expected");
   SQObjectPtr key = Stk(v, -1), res;
@@ -714,6 +805,8 @@ SQRESULT sq_rawdeleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
 }
 
 static SQRESULT NewMember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic, bool raw) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 4);
   SQObjectPtr self = Stk(v, idx);
   if (sqtype(self) != OT_CLASS) return Err(v, "new member only works with classes");
   SQObjectPtr key = Stk(v, -3), val = Stk(v, -2), attrs = Stk(v, -1);
@@ -727,6 +820,8 @@ SQRESULT sq_rawnewmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) { return 
 
 // ---------------------------------------------------------------- arrays
 SQRESULT sq_arrayappend(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr& a = Stk(v, idx);
   if (sqtype(a) != OT_ARRAY) return Err(v, "array expected");
   _array(a)->_values.push_back(Stk(v, -1));
@@ -734,6 +829,7 @@ SQRESULT sq_arrayappend(HSQUIRRELVM v, SQInteger idx) {
   return SQ_OK;
 }
 SQRESULT sq_arraypop(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
+  CHECK_IDX(v, idx);
   SQObjectPtr a = Stk(v, idx);
   if (sqtype(a) != OT_ARRAY) return Err(v, "array expected");
   if (_array(a)->_values.empty()) return Err(v, "empty array");
@@ -743,6 +839,7 @@ SQRESULT sq_arraypop(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
   return SQ_OK;
 }
 SQRESULT sq_arrayresize(HSQUIRRELVM v, SQInteger idx, SQInteger newsize) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& a = Stk(v, idx);
   if (sqtype(a) != OT_ARRAY) return Err(v, "array expected");
   if (newsize < 0) return Err(v, "negative size");
@@ -750,6 +847,7 @@ SQRESULT sq_arrayresize(HSQUIRRELVM v, SQInteger idx, SQInteger newsize) {
   return SQ_OK;
 }
 SQRESULT sq_arrayreverse(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& a = Stk(v, idx);
   if (sqtype(a) != OT_ARRAY) return Err(v, "array expected");
   auto& vals = _array(a)->_values;
@@ -757,6 +855,7 @@ SQRESULT sq_arrayreverse(HSQUIRRELVM v, SQInteger idx) {
   return SQ_OK;
 }
 SQRESULT sq_arrayremove(HSQUIRRELVM v, SQInteger idx, SQInteger itemidx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& a = Stk(v, idx);
   if (sqtype(a) != OT_ARRAY) return Err(v, "array expected");
   auto& vals = _array(a)->_values;
@@ -765,6 +864,8 @@ SQRESULT sq_arrayremove(HSQUIRRELVM v, SQInteger idx, SQInteger itemidx) {
   return SQ_OK;
 }
 SQRESULT sq_arrayinsert(HSQUIRRELVM v, SQInteger idx, SQInteger destpos) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr& a = Stk(v, idx);
   if (sqtype(a) != OT_ARRAY) return Err(v, "array expected");
   auto& vals = _array(a)->_values;
@@ -776,6 +877,8 @@ SQRESULT sq_arrayinsert(HSQUIRRELVM v, SQInteger idx, SQInteger destpos) {
 
 // ---------------------------------------------------------------- delegates
 SQRESULT sq_setdelegate(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr self = Stk(v, idx), mt = Stk(v, -1);
   if (sqtype(mt) != OT_TABLE && sqtype(mt) != OT_NULL) return Err(v, "invalid type");
   switch (sqtype(self)) {
@@ -794,6 +897,7 @@ SQRESULT sq_setdelegate(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_getdelegate(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& self = Stk(v, idx);
   switch (sqtype(self)) {
     case OT_TABLE: v->Push(SQObjectPtr(_table(self)->_delegate)); break;
@@ -804,6 +908,7 @@ SQRESULT sq_getdelegate(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_clone(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr r;
   API_TRY(v, v->Clone(SQObjectPtr(Stk(v, idx)), r));
   v->Push(r);
@@ -811,6 +916,8 @@ SQRESULT sq_clone(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_setfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger nval) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr& o = Stk(v, idx);
   SQObjectPtr val = Stk(v, -1);
   if (sqtype(o) == OT_CLOSURE) {
@@ -845,6 +952,8 @@ const SQChar* sq_getfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger
 }
 
 SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
+  NEED_ARGS(v, 2);
   SQObjectPtr o = Stk(v, idx), iter = Stk(v, -1), k, val;
   bool gen = false;
   SQInteger r = 0;
@@ -858,6 +967,7 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_getweakrefval(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_WEAKREF) return Err(v, "the object must be a weakref");
   v->Push(SQObjectPtr(_weakref(o)->_obj));
@@ -865,6 +975,7 @@ SQRESULT sq_getweakrefval(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_clear(HSQUIRRELVM v, SQInteger idx) {
+  CHECK_IDX(v, idx);
   SQObjectPtr o = Stk(v, idx);
   switch (sqtype(o)) {
     case OT_TABLE: _table(o)->ClearAll(); break;
@@ -901,15 +1012,15 @@ void sq_setwakeupbase(HSQUIRRELVM v, SQInteger base) { v->_suspendcallbase = bas
 SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool resumedret, SQBool retval, SQBool raiseerror, SQBool throwerror) {
   if (v->_state != SQ_VMSTATE_SUSPENDED) return Err(v, "cannot resume a vm that is not running any code");
   SQObjectPtr val, ret;
-  if (resumedret || throwerror) {
+  // the value a resumed suspend() returns is on top of the stack; an error to
+  // throw at the suspension point was set beforehand with sq_throwerror
+  if (resumedret) {
+    if (v->_top <= 0) return Err(v, "no value to resume with");
     val = v->Top();
     v->Pop();
   }
   SQInteger base = v->_suspendcallbase;
-  if (throwerror) {
-    v->_lasterror = val;
-    v->_wakeupthrow = true;
-  }
+  if (throwerror) v->_wakeupthrow = true;
   bool ok;
   try {
     ok = v->WakeUp(resumedret != 0, val, ret, raiseerror != 0);
@@ -944,6 +1055,16 @@ const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInte
   SQCallFrame& f = v->_frames[(size_t)(n - 1 - (SQInteger)level)];
   if (f.native || !f.proto) return nullptr;
   SQFunctionProto* p = f.proto;
+  // free variables come first, as if they were at the base of the frame
+  if (sqtype(f.closure) == OT_CLOSURE) {
+    SQClosure* c = _closure(f.closure);
+    size_t nout = std::min(p->outers.size(), c->_outers.size());
+    if (idx < nout) {
+      SafePush(v, SQObjectPtr(_outer(c->_outers[idx])->Ref()));
+      return _string(p->outers[idx].name)->_val;
+    }
+    idx -= nout;
+  }
   SQInteger pc = (SQInteger)(f.ip - p->code.data()) - 1;
   for (auto& lv : p->locals) {
     if (lv.startop <= pc && lv.endop >= pc) {
@@ -968,36 +1089,52 @@ SQRESULT sq_throwerror(HSQUIRRELVM v, const SQChar* err) {
   return SQ_ERROR;
 }
 SQRESULT sq_throwobject(HSQUIRRELVM v) {
+  NEED_ARGS(v, 1);
   v->_lasterror = v->Top();
   v->Pop();
   return SQ_ERROR;
 }
 void sq_reseterror(HSQUIRRELVM v) { v->_lasterror.Null(); }
-void sq_getlasterror(HSQUIRRELVM v) { v->Push(SQObjectPtr(v->_lasterror)); }
+void sq_getlasterror(HSQUIRRELVM v) { SafePush(v, v->_lasterror); }
 
 SQRESULT sq_getstackobj(HSQUIRRELVM v, SQInteger idx, HSQOBJECT* po) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   po->_type = o._type;
   po->_unVal = o._unVal;
   return SQ_OK;
 }
-void sq_pushobject(HSQUIRRELVM v, HSQOBJECT obj) { v->Push(obj); }
+void sq_pushobject(HSQUIRRELVM v, HSQOBJECT obj) { SafePush(v, obj); }
+// Host references are counted per VM (shared by its threads) apart from the
+// internal count: the first one takes one internal reference that keeps the
+// object alive, releasing the last drops it and nulls the handle.
 void sq_addref(HSQUIRRELVM v, HSQOBJECT* po) {
-  (void)v;
-  if (sq_isrc(po->_type)) po->_unVal.pRefCounted->_uiRef++;
+  if (!po || !sq_isrc(po->_type)) return;
+  SQRefCounted* r = po->_unVal.pRefCounted;
+  try {
+    SQUnsignedInteger& n = v->_ss->_hostrefs[r];
+    if (n++ == 0) r->_uiRef++;
+  } catch (std::bad_alloc&) {
+    // the reference is not taken; the object lives on only as long as others hold it
+  }
 }
 SQBool sq_release(HSQUIRRELVM v, HSQOBJECT* po) {
-  (void)v;
-  if (!sq_isrc(po->_type)) return SQTrue;
+  if (!po || !sq_isrc(po->_type)) return SQTrue;
   SQRefCounted* r = po->_unVal.pRefCounted;
-  bool last = --r->_uiRef == 0;
-  if (last) sq_freeobject(r);
-  return last ? SQTrue : SQFalse;
+  auto& refs = v->_ss->_hostrefs;
+  auto it = refs.find(r);
+  if (it == refs.end()) return SQTrue;  // holds no host reference: nothing to release
+  if (--it->second > 0) return SQFalse;
+  refs.erase(it);
+  sq_resetobject(po);
+  if (--r->_uiRef == 0) sq_freeobject(r);
+  return SQTrue;
 }
 SQUnsignedInteger sq_getrefcount(HSQUIRRELVM v, HSQOBJECT* po) {
-  (void)v;
-  if (!sq_isrc(po->_type)) return 0;
-  return po->_unVal.pRefCounted->_uiRef;
+  if (!po || !sq_isrc(po->_type)) return 0;
+  auto& refs = v->_ss->_hostrefs;
+  auto it = refs.find(po->_unVal.pRefCounted);
+  return it == refs.end() ? 0 : it->second;
 }
 void sq_resetobject(HSQOBJECT* po) {
   po->_type = OT_NULL;

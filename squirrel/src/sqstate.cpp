@@ -728,6 +728,11 @@ SQSharedState::SQSharedState() {
 }
 
 SQSharedState::~SQSharedState() {
+  // handles the host never released no longer keep anything alive
+  std::unordered_map<SQRefCounted*, SQUnsignedInteger> held;
+  held.swap(_hostrefs);
+  for (auto& h : held)
+    if (--h.first->_uiRef == 0) sq_freeobject(h.first);
   // break every remaining cycle, then drop the roots
   for (SQCollectable* c = _gchead; c; c = c->_gcnext) c->_uiRef++;
   std::vector<SQCollectable*> all;

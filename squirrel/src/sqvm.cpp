@@ -1,6 +1,7 @@
 // The interpreter and the object protocol (get/set/arith/compare...).
 #include "sqvm.h"
 
+#include <cinttypes>
 #include <cmath>
 #include <stdexcept>
 #include <cstdarg>
@@ -59,6 +60,7 @@ void SQVM::Traverse(void (*fn)(const SQObject&, void*), void* ud) {
   fn(_errorhandler, ud);
   fn(_debughook, ud);
   fn(_suspendvalue, ud);
+  fn(_badslot, ud);
 }
 
 void SQVM::Clear() {
@@ -72,6 +74,7 @@ void SQVM::Clear() {
   _errorhandler.Null();
   _debughook.Null();
   _suspendvalue.Null();
+  _badslot.Null();
 }
 
 // ---------------------------------------------------------------- errors
@@ -173,7 +176,8 @@ bool sq_tostring_simple(SQSharedState* ss, const SQObject& o, SQObjectPtr& out) 
     case OT_BOOL: out = sq_str(ss, _integer(o) ? "true" : "false"); return true;
     case OT_NULL: out = sq_str(ss, "null"); return true;
     default:
-      snprintf(buf, sizeof buf, "(%s : 0x%p)", sq_typename(sqtype(o)), (void*)o._unVal.pRefCounted);
+      snprintf(buf, sizeof buf, "(%s : 0x%" PRIxPTR ")", sq_typename(sqtype(o)),
+               reinterpret_cast<uintptr_t>(o._unVal.pRefCounted));
       out = sq_str(ss, buf);
       return true;
   }

@@ -3,6 +3,8 @@
 #pragma once
 #include "sqobject.h"
 
+#include <unordered_map>
+
 #define SQ_SUSPEND_FLAG -666
 #define SQ_MAX_FRAMES 8000       // script call depth
 #define SQ_MAX_NATIVE_NESTING 180  // nested C++ entries of the interpreter
@@ -36,6 +38,9 @@ struct SQSharedState {
   SQInteger _execdepth = 0;  // nested interpreter entries over all threads
   std::vector<SQChar> _scratch;
   SQVM* _rootvm = nullptr;
+  // host references (sq_addref) per object; an object with any holds one
+  // internal reference that keeps it alive
+  std::unordered_map<SQRefCounted*, SQUnsignedInteger> _hostrefs;
   SQSharedState();
   ~SQSharedState();
   SQString* Str(const char* ascii) { return SQString::CreateAscii(this, ascii); }
@@ -83,6 +88,7 @@ struct SQVM : SQCollectable {
   SQInteger _suspendroot = 0;     // frame count of the suspended run's root
   bool _suspendraise = true;
   SQObjectPtr _suspendvalue;
+  SQObjectPtr _badslot;  // what the C API reads through an index outside the stack (always null)
   bool _inerrorhandler = false;
   bool _inhook = false;
   bool _wakeupthrow = false;        // resume by raising _lasterror

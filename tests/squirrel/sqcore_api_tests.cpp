@@ -7,6 +7,7 @@
 #include <string>
 
 #include "squirrel.h"
+#include "sqobject.h"  // the internal count, to catch leaked references
 
 namespace {
 
@@ -154,7 +155,7 @@ TEST_F(Vm, WakeupWithErrorRaisesInsideTheScript) {
   sq_pushroottable(v);
   ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQFalse)));
   sq_pop(v, 1);
-  sq_pushstring(v, u"quit", -1);
+  sq_throwerror(v, u"quit");  // the error to raise; the stack is not consumed
   ASSERT_TRUE(SQ_SUCCEEDED(sq_wakeupvm(v, SQFalse, SQTrue, SQFalse, SQTrue)));
   const SQChar* s = nullptr;
   ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &s)));
@@ -222,8 +223,9 @@ TEST_F(Vm, ObjectsHeldByTheHostSurviveCollection) {
   sq_getinteger(v, -1, &n);
   EXPECT_EQ(n, 7);
   sq_pop(v, 2);
-  EXPECT_TRUE(sq_release(v, &h) == SQFalse);  // the cycle still holds it
-  EXPECT_GE(sq_collectgarbage(v), 1);
+  EXPECT_TRUE(sq_release(v, &h) == SQTrue);  // the host's only reference
+  EXPECT_EQ(h._type, OT_NULL);
+  EXPECT_GE(sq_collectgarbage(v), 1);  // the cycle is garbage now
 }
 
 int g_tag1, g_tag2;
@@ -445,7 +447,7 @@ TEST_F(Vm, CallsDoNotLeakReferencesToWhatTheyCall) {
     sq_getstackobj(v, -1, &h[i]);
     sq_addref(v, &h[i]);
     sq_pop(v, 2);
-    before[i] = sq_getrefcount(v, &h[i]);
+    before[i] = h[i]._unVal.pRefCounted->_uiRef;
   }
   ASSERT_TRUE(SQ_SUCCEEDED(Run(u"for (local i = 0; i < 500; i++) {\n"
                               u"  add(i, 1); tail(3); withdef(i)\n"
@@ -454,9 +456,157 @@ TEST_F(Vm, CallsDoNotLeakReferencesToWhatTheyCall) {
                               u"  C.getattributes(\"x\")\n"
                               u"}")));
   for (int i = 0; i < 5; i++) {
-    EXPECT_EQ(sq_getrefcount(v, &h[i]), before[i]) << i;
+    EXPECT_EQ(h[i]._unVal.pRefCounted->_uiRef, before[i]) << i;
     sq_release(v, &h[i]);
   }
+}
+
+// Pushes a userdata that counts its release in g_released.
+void PushCountedUserdata(HSQUIRRELVM v) {
+  sq_newuserdata(v, 4);
+  sq_setreleasehook(v, -1, CountRelease);
+}
+
+TEST_F(Vm, HostReferencesAreCountedApartFromInternalOnes) {
+  g_released = 0;
+  PushCountedUserdata(v);
+  HSQOBJECT h, copy;
+  sq_getstackobj(v, -1, &h);
+  EXPECT_EQ(sq_getrefcount(v, &h), 0u);  // the stack's reference is not the host's
+  sq_addref(v, &h);
+  sq_addref(v, &h);
+  EXPECT_EQ(sq_getrefcount(v, &h), 2u);
+  sq_pop(v, 1);
+  copy = h;
+  EXPECT_TRUE(sq_release(v, &copy) == SQFalse);  // one host reference left
+  EXPECT_EQ(copy._type, OT_USERDATA);
+  EXPECT_EQ(g_released, 0);
+  // threads of the VM share the count
+  HSQUIRRELVM t = sq_newthread(v, 64);
+  EXPECT_EQ(sq_getrefcount(t, &h), 1u);
+  sq_pop(v, 1);
+  EXPECT_TRUE(sq_release(t, &h) == SQTrue);
+  EXPECT_EQ(h._type, OT_NULL);  // reset once it lost all its references
+  EXPECT_EQ(g_released, 1);     // nothing else held it
+  // releasing a handle without host references changes nothing
+  PushCountedUserdata(v);
+  sq_getstackobj(v, -1, &h);
+  EXPECT_TRUE(sq_release(v, &h) == SQTrue);
+  EXPECT_EQ(g_released, 1);
+  EXPECT_EQ(sq_gettype(v, -1), OT_USERDATA);
+  sq_pop(v, 1);
+  EXPECT_EQ(g_released, 2);
+  HSQOBJECT n;
+  sq_resetobject(&n);
+  sq_addref(v, &n);
+  EXPECT_EQ(sq_getrefcount(v, &n), 0u);
+  EXPECT_TRUE(sq_release(v, &n) == SQTrue);
+}
+
+TEST(VmClose, FreesObjectsTheHostStillReferences) {
+  g_released = 0;
+  HSQUIRRELVM v = sq_open(64);
+  PushCountedUserdata(v);
+  HSQOBJECT h;
+  sq_getstackobj(v, -1, &h);
+  sq_addref(v, &h);
+  sq_addref(v, &h);
+  sq_pop(v, 1);
+  sq_newtable(v);  // a table in a cycle with itself, also held by the host
+  HSQOBJECT t;
+  sq_getstackobj(v, -1, &t);
+  sq_pushstring(v, u"self", -1);
+  sq_push(v, -2);
+  sq_newslot(v, -3, SQFalse);
+  sq_pushstring(v, u"u", -1);
+  sq_pushobject(v, h);
+  sq_newslot(v, -3, SQFalse);
+  sq_addref(v, &t);
+  sq_pop(v, 1);
+  EXPECT_EQ(g_released, 0);
+  sq_close(v);
+  EXPECT_EQ(g_released, 1);
+}
+
+// Every failure of a keyed access consumes what a success would: the key for
+// sq_get and sq_deleteslot, key and value for sq_set, sq_newslot and sq_rawset.
+TEST_F(Vm, KeyedAccessConsumesItsArgumentsOnFailure) {
+  ASSERT_TRUE(SQ_SUCCEEDED(Run(u"return { a = 1 }.setdelegate({ _get = function(k) { throw \"no \" + k } })", true)));
+  ASSERT_EQ(sq_gettop(v), 1);
+  sq_pushstring(v, u"zz", -1);
+  EXPECT_TRUE(SQ_FAILED(sq_get(v, -2)));  // the _get metamethod throws
+  EXPECT_EQ(sq_gettop(v), 1);
+  sq_pushinteger(v, 3);
+  sq_pushinteger(v, 4);
+  EXPECT_TRUE(SQ_FAILED(sq_set(v, -3)));  // no such slot
+  EXPECT_EQ(sq_gettop(v), 1);
+  sq_pushnull(v);
+  sq_pushinteger(v, 4);
+  EXPECT_TRUE(SQ_FAILED(sq_newslot(v, -3, SQFalse)));  // null key
+  EXPECT_EQ(sq_gettop(v), 1);
+  sq_pushnull(v);
+  sq_pushinteger(v, 4);
+  EXPECT_TRUE(SQ_FAILED(sq_rawset(v, -3)));
+  EXPECT_EQ(sq_gettop(v), 1);
+  sq_pushinteger(v, 5);
+  sq_pushstring(v, u"k", -1);
+  sq_pushinteger(v, 4);
+  EXPECT_TRUE(SQ_FAILED(sq_newslot(v, -3, SQFalse)));  // an integer has no slots
+  EXPECT_EQ(sq_gettop(v), 2);
+  sq_pushstring(v, u"k", -1);
+  EXPECT_TRUE(SQ_FAILED(sq_deleteslot(v, -2, SQFalse)));
+  EXPECT_EQ(sq_gettop(v), 2);
+  sq_settop(v, 0);
+}
+
+// Indices outside the stack are errors or null results, never reads or
+// writes outside it; a stack that cannot grow is an error, not an exception.
+TEST_F(Vm, IndicesOutsideTheStackAreRefused) {
+  sq_newtable(v);
+  sq_pushstring(v, u"k", -1);
+  EXPECT_TRUE(SQ_FAILED(sq_get(v, 100000)));
+  EXPECT_TRUE(SQ_FAILED(sq_get(v, -100000)));
+  EXPECT_TRUE(SQ_FAILED(sq_get(v, 0)));
+  EXPECT_EQ(sq_gettop(v), 2);  // nothing consumed by a refused call
+  SQBool b = SQTrue;
+  sq_tobool(v, 50000, &b);
+  EXPECT_FALSE(b);
+  SQInteger i = 7;
+  EXPECT_TRUE(SQ_FAILED(sq_getinteger(v, 3, &i)));
+  EXPECT_EQ(i, 7);
+  EXPECT_EQ(sq_gettype(v, -3), OT_NULL);
+  EXPECT_TRUE(SQ_FAILED(sq_tostring(v, 99)));
+  EXPECT_TRUE(SQ_FAILED(sq_typeof(v, -99)));
+  EXPECT_TRUE(SQ_FAILED(sq_call(v, 5, SQFalse, SQFalse)));
+  EXPECT_EQ(sq_gettop(v), 2);
+  sq_push(v, -10);  // pushes null
+  EXPECT_EQ(sq_gettop(v), 3);
+  EXPECT_EQ(sq_gettype(v, -1), OT_NULL);
+  sq_remove(v, 40);
+  EXPECT_EQ(sq_gettop(v), 3);
+  sq_settop(v, 0);
+  // nothing below the stack is consumed by calls that pop
+  EXPECT_TRUE(SQ_FAILED(sq_throwobject(v)));
+  EXPECT_TRUE(SQ_FAILED(sq_setroottable(v)));
+  sq_newtable(v);
+  EXPECT_TRUE(SQ_FAILED(sq_set(v, -1)));
+  EXPECT_TRUE(SQ_FAILED(sq_rawset(v, -1)));
+  EXPECT_TRUE(SQ_FAILED(sq_newslot(v, -1, SQFalse)));
+  EXPECT_TRUE(SQ_FAILED(sq_get(v, -1)));
+  EXPECT_EQ(sq_gettop(v), 1);
+  sq_settop(v, 0);
+  sq_settop(v, 100000000);  // far beyond any stack
+  EXPECT_EQ(sq_gettop(v), 0);
+  EXPECT_TRUE(SQ_FAILED(sq_reservestack(v, 0x7fffffff)));
+  EXPECT_TRUE(SQ_FAILED(sq_reservestack(v, -5)));
+  sq_settop(v, 3);
+  EXPECT_EQ(sq_gettop(v), 3);
+  sq_settop(v, 0);
+  // the VM still works
+  ASSERT_TRUE(SQ_SUCCEEDED(Run(u"return 6 * 7", true)));
+  sq_getinteger(v, -1, &i);
+  EXPECT_EQ(i, 42);
+  sq_settop(v, 0);
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ TEST_F(Binding, TablesFromC) {
   sq_pushstring(v, u"missing", -1);
   sq_pushinteger(v, 1);
   EXPECT_TRUE(SQ_FAILED(sq_set(v, -3)));  // set needs an existing slot
-  sq_pop(v, 2);
+  EXPECT_EQ(sq_gettop(v), 1);              // key and value are consumed anyway
   sq_pushinteger(v, 5);
   ASSERT_TRUE(SQ_SUCCEEDED(sq_rawget(v, -2)));
   EXPECT_EQ(Str(-1), u"five");
@@ -409,7 +409,7 @@ TEST_F(Binding, WeakRefsAndRefCounts) {
   HSQOBJECT t;
   sq_getstackobj(v, -1, &t);
   sq_addref(v, &t);
-  EXPECT_EQ(sq_getrefcount(v, &t), 2u);  // stack and handle
+  EXPECT_EQ(sq_getrefcount(v, &t), 1u);  // the host's references only
   sq_weakref(v, -1);
   sq_remove(v, -2);  // only the handle keeps the table now
   EXPECT_EQ(sq_getrefcount(v, &t), 1u);
@@ -550,6 +550,9 @@ TEST_F(Binding, StackInfosAndLocalsFromANative) {
   SetGlobal(u"probe");
   ASSERT_TRUE(SQ_SUCCEEDED(Run(u"function outer(a) {\n  local b = 2\n  probe()\n}\nouter(1)")));
   EXPECT_EQ(seen, u"probe@NATIVE outer:3 b,a,this,");
+  // free variables come before the locals
+  ASSERT_TRUE(SQ_SUCCEEDED(Run(u"local up = 3, up2 = 4\nfunction inner(a) {\n  local b = up + up2\n  probe()\n}\ninner(1)")));
+  EXPECT_EQ(seen, u"probe@NATIVE inner:4 up,up2,b,a,this,");
 }
 
 }  // namespace

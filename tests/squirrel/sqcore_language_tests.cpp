@@ -283,4 +283,18 @@ TEST(Language, IntegerKeysOfEveryShapeStayDistinct) {
             u"0 1603 false 1\n");
 }
 
+TEST(Language, ReferenceValuesPrintTheirTypeAndAddress) {
+  // "(table : 0x55...)": one 0x, then hex digits
+  std::u16string t = RunScript(u"print(({}).tostring() + \"|\" + [].tostring() + \"|\" + (class {})().tostring())");
+  for (std::u16string prefix : {u"(table : 0x", u"(array : 0x", u"(instance : 0x"}) {
+    size_t at = t.find(prefix);
+    ASSERT_NE(at, std::u16string::npos) << prefix.size();
+    size_t end = t.find(u')', at);
+    ASSERT_NE(end, std::u16string::npos);
+    std::u16string digits = t.substr(at + prefix.size(), end - at - prefix.size());
+    EXPECT_FALSE(digits.empty());
+    EXPECT_EQ(digits.find_first_not_of(u"0123456789abcdef"), std::u16string::npos);
+  }
+}
+
 }  // namespace

@@ -207,9 +207,17 @@ void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx) { SafePush(dest, 
 
 // ---------------------------------------------------------------- object creation
 SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size) {
-  SQUserData* u = new SQUserData(v->_ss, (SQInteger)size);
-  v->Push(SQObjectPtr(u));
-  return u->_data;
+  SQUserPointer data = nullptr;  // null (and nothing pushed) when it cannot be had
+  VOID_TRY(v, {
+    SQObjectPtr u(new SQUserData(v->_ss, (SQInteger)size));
+    if (!_userdata(u)->_data || (SQInteger)size < 0) {
+      v->_lasterror = sq_str(v->_ss, "out of memory");
+      return nullptr;
+    }
+    v->Push(u);
+    data = _userdata(u)->_data;
+  });
+  return data;
 }
 void sq_newtable(HSQUIRRELVM v) { SafePush(v, SQObjectPtr(sq_newtable_obj(v->_ss))); }
 void sq_newtableex(HSQUIRRELVM v, SQInteger cap) { SafePush(v, SQObjectPtr(sq_newtable_obj(v->_ss, cap))); }
@@ -472,7 +480,11 @@ void sq_setreleasehook(HSQUIRRELVM v, SQInteger idx, SQRELEASEHOOK hook) {
 
 SQChar* sq_getscratchpad(HSQUIRRELVM v, SQInteger minsize) {
   if (minsize < 1) minsize = 1;
-  if ((SQInteger)v->_ss->_scratch.size() < minsize) v->_ss->_scratch.resize((size_t)minsize + 64);
+  try {
+    if ((SQInteger)v->_ss->_scratch.size() < minsize) v->_ss->_scratch.resize((size_t)minsize + 64);
+  } catch (std::exception&) {
+    return nullptr;
+  }
   return v->_ss->_scratch.data();
 }
 

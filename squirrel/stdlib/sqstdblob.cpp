@@ -204,9 +204,13 @@ SQInteger blob_cloned(HSQUIRRELVM v)
 {
     Blob *other = selfBlob(v, 2);
     if (!other) return sq_throwerror(v, u"invalid type tag");
+    SQUserPointer self = nullptr;
+    if (sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &self, tagOf(kBlobTag))))
+        return sq_throwerror(v, u"only a blob can be a copy of a blob");
     Blob *b = Blob::create(other->Size());
     if (!b) return sq_throwerror(v, u"not enough memory for the blob");
     if (other->Size() > 0) std::memcpy(b->Data(), other->Data(), size_t(other->Size()));
+    dropOld(v, kBlobTag); // called directly on a blob that already had its data
     if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(b)))) {
         delete b;
         return sq_throwerror(v, u"cannot clone blob");

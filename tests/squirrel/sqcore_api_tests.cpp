@@ -602,6 +602,9 @@ TEST_F(Vm, IndicesOutsideTheStackAreRefused) {
   sq_settop(v, 3);
   EXPECT_EQ(sq_gettop(v), 3);
   sq_settop(v, 0);
+  // memory that cannot be had is a null result, not an exception
+  EXPECT_EQ(sq_newuserdata(v, SQUnsignedInteger(0xffffffffu)), nullptr);
+  EXPECT_EQ(sq_gettop(v), 0);
   // the VM still works
   ASSERT_TRUE(SQ_SUCCEEDED(Run(u"return 6 * 7", true)));
   sq_getinteger(v, -1, &i);

@@ -502,6 +502,7 @@ SQRESULT sq_getfunctioninfo(HSQUIRRELVM v, SQInteger level, SQFunctionInfo* fi) 
 
 SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger* nparams,
                            SQUnsignedInteger* nfreevars) {
+  CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) == OT_CLOSURE) {
     SQFunctionProto* p = _closure(o)->proto();

@@ -32,6 +32,18 @@ SQObjectPtr& Stk(HSQUIRRELVM v, SQInteger idx) {
   }
   return v->StackAt(idx);
 }
+// Pushes the result of a call that reports errors; false (with the error set)
+// when the stack cannot grow, instead of throwing through the C API.
+bool PushResult(HSQUIRRELVM v, const SQObject& o) {
+  try {
+    v->Push(o);
+    return true;
+  } catch (SQVMError&) {
+  } catch (std::exception&) {
+    v->_lasterror = sq_str(v->_ss, "out of memory");
+  }
+  return false;
+}
 // Pushes o; a stack that cannot grow leaves the stack as it was (the error
 // is kept as the last error) instead of throwing through the C API.
 void SafePush(HSQUIRRELVM v, const SQObject& o) {
@@ -137,7 +149,7 @@ SQRESULT sq_compilebuffer(HSQUIRRELVM v, const SQChar* s, SQInteger size, const 
                           SQBool raiseerror) {
   SQObjectPtr c;
   if (!sq_compile_src(v, s, size, sourcename ? sourcename : u"unnamedbuffer", raiseerror != 0, c)) return SQ_ERROR;
-  v->Push(c);
+  if (!PushResult(v, c)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -310,7 +322,7 @@ SQRESULT sq_bindenv(HSQUIRRELVM v, SQInteger idx) {
     c->_env = w;
   }
   v->Pop();
-  v->Push(r);
+  if (!PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -336,7 +348,7 @@ SQRESULT sq_typeof(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr r;
   API_TRY(v, v->TypeOf(SQObjectPtr(Stk(v, idx)), r));
-  v->Push(r);
+  if (!PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -359,7 +371,7 @@ SQRESULT sq_getbase(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "invalid type; class expected");
-  v->Push(SQObjectPtr(_class(o)->_base));
+  if (!PushResult(v, SQObjectPtr(_class(o)->_base))) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -374,7 +386,7 @@ SQRESULT sq_tostring(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr r;
   API_TRY(v, v->ToString(SQObjectPtr(Stk(v, idx)), r));
-  v->Push(r);
+  if (!PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -521,10 +533,11 @@ SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger* npar
 SQRESULT sq_getclosurename(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
-  if (sqtype(o) == OT_CLOSURE) v->Push(SQObjectPtr(_closure(o)->proto()->name));
-  else if (sqtype(o) == OT_NATIVECLOSURE) v->Push(SQObjectPtr(_nativeclosure(o)->_name));
+  SQObjectPtr name;
+  if (sqtype(o) == OT_CLOSURE) name = _closure(o)->proto()->name;
+  else if (sqtype(o) == OT_NATIVECLOSURE) name = _nativeclosure(o)->_name;
   else return Err(v, "the target is not a closure");
-  return SQ_OK;
+  return PushResult(v, name) ? SQ_OK : SQ_ERROR;
 }
 
 SQRESULT sq_setnativeclosurename(HSQUIRRELVM v, SQInteger idx, const SQChar* name) {
@@ -575,7 +588,7 @@ SQRESULT sq_newclass(HSQUIRRELVM v, SQBool hasbase) {
   }
   SQObjectPtr c(new SQClass(v->_ss, base));
   if (hasbase) v->Pop();
-  v->Push(c);
+  if (!PushResult(v, c)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -583,7 +596,7 @@ SQRESULT sq_createinstance(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_CLASS) return Err(v, "the object is not a class");
-  v->Push(SQObjectPtr(_class(o)->CreateInstance()));
+  if (!PushResult(v, SQObjectPtr(_class(o)->CreateInstance()))) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -595,7 +608,7 @@ SQRESULT sq_setattributes(HSQUIRRELVM v, SQInteger idx) {
   SQObjectPtr key = Stk(v, -2), val = Stk(v, -1), old;
   if (!_class(o)->SetAttributes(key, val, old)) return Err(v, "wrong index");
   v->Pop(2);
-  v->Push(old);
+  if (!PushResult(v, old)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -607,7 +620,7 @@ SQRESULT sq_getattributes(HSQUIRRELVM v, SQInteger idx) {
   SQObjectPtr key = Stk(v, -1), r;
   if (!_class(o)->GetAttributes(key, r)) return Err(v, "wrong index");
   v->Pop();
-  v->Push(r);
+  if (!PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -615,7 +628,7 @@ SQRESULT sq_getclass(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_INSTANCE) return Err(v, "the object is not a class instance");
-  v->Push(SQObjectPtr(_instance(o)->_class));
+  if (!PushResult(v, SQObjectPtr(_instance(o)->_class))) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -628,7 +641,7 @@ void sq_weakref(HSQUIRRELVM v, SQInteger idx) {
 SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t) {
   SQObjectPtr d = sq_defaultdelegate(v->_ss, t);
   if (sqtype(d) == OT_NULL) return Err(v, "the type doesn't have a default delegate");
-  v->Push(d);
+  if (!PushResult(v, d)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -668,7 +681,7 @@ SQRESULT sq_getbyhandle(HSQUIRRELVM v, SQInteger idx, const HSQMEMBERHANDLE* han
   CHECK_IDX(v, idx);
   SQObjectPtr* s = HandleSlot(v, Stk(v, idx), handle);
   if (!s) return Err(v, "wrong handle");
-  v->Push(SQObjectPtr(*s));
+  if (!PushResult(v, SQObjectPtr(*s))) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -723,7 +736,7 @@ SQRESULT sq_deleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
   v->Pop();  // the key is consumed whatever the outcome
   if (sqtype(self) != OT_TABLE && sqtype(self) != OT_USERDATA) return Err(v, "table expected");
   API_TRY(v, v->DeleteSlot(self, key, res, false));
-  if (pushval) v->Push(res);
+  if (pushval && !PushResult(v, res)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -744,7 +757,7 @@ SQRESULT sq_get(HSQUIRRELVM v, SQInteger idx) {
   v->Pop();  // the key is consumed whatever the outcome (a _get that throws included)
   API_TRY(v, ok = v->Get(self, key, r, false, false));
   if (!ok) return Err(v, "the index doesn't exist");
-  v->Push(r);
+  if (!PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -770,7 +783,7 @@ SQRESULT sq_rawget(HSQUIRRELVM v, SQInteger idx) {
   }
   v->Pop();
   if (!ok) return Err(v, "the index doesn't exist");
-  v->Push(r);
+  if (!PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -813,7 +826,7 @@ SQRESULT sq_rawdeleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
   _table(self)->Get(key, res);
   _table(self)->Remove(key);
   v->Pop();
-  if (pushval) v->Push(res);
+  if (pushval && !PushResult(v, res)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -848,7 +861,7 @@ SQRESULT sq_arraypop(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
   if (_array(a)->_values.empty()) return Err(v, "empty array");
   SQObjectPtr r = _array(a)->_values.back();
   _array(a)->_values.pop_back();
-  if (pushval) v->Push(r);
+  if (pushval && !PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 SQRESULT sq_arrayresize(HSQUIRRELVM v, SQInteger idx, SQInteger newsize) {
@@ -913,8 +926,8 @@ SQRESULT sq_getdelegate(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr& self = Stk(v, idx);
   switch (sqtype(self)) {
-    case OT_TABLE: v->Push(SQObjectPtr(_table(self)->_delegate)); break;
-    case OT_USERDATA: v->Push(SQObjectPtr(_userdata(self)->_delegate)); break;
+    case OT_TABLE: if (!PushResult(v, SQObjectPtr(_table(self)->_delegate))) return SQ_ERROR; break;
+    case OT_USERDATA: if (!PushResult(v, SQObjectPtr(_userdata(self)->_delegate))) return SQ_ERROR; break;
     default: return Err(v, "wrong type");
   }
   return SQ_OK;
@@ -924,7 +937,7 @@ SQRESULT sq_clone(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr r;
   API_TRY(v, v->Clone(SQObjectPtr(Stk(v, idx)), r));
-  v->Push(r);
+  if (!PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -953,12 +966,12 @@ const SQChar* sq_getfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger
   if (sqtype(o) == OT_CLOSURE) {
     SQFunctionProto* p = _closure(o)->proto();
     if (nval >= p->outers.size()) return nullptr;
-    v->Push(SQObjectPtr(_outer(_closure(o)->_outers[nval])->Ref()));
+    if (!PushResult(v, SQObjectPtr(_outer(_closure(o)->_outers[nval])->Ref()))) return nullptr;
     return _string(p->outers[nval].name)->_val;
   }
   if (sqtype(o) == OT_NATIVECLOSURE) {
     if (nval >= _nativeclosure(o)->_outers.size()) return nullptr;
-    v->Push(SQObjectPtr(_nativeclosure(o)->_outers[nval]));
+    if (!PushResult(v, SQObjectPtr(_nativeclosure(o)->_outers[nval]))) return nullptr;
     return u"@NATIVE";
   }
   return nullptr;
@@ -974,6 +987,7 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
   API_TRY(v, r = v->FOREACH(o, iter, k, val, gen));
   if (!r) return SQ_ERROR;
   Stk(v, -1) = iter;
+  if (SQ_FAILED(sq_reservestack(v, 2))) return SQ_ERROR;
   v->Push(k);
   v->Push(val);
   return SQ_OK;
@@ -983,7 +997,7 @@ SQRESULT sq_getweakrefval(HSQUIRRELVM v, SQInteger idx) {
   CHECK_IDX(v, idx);
   SQObjectPtr& o = Stk(v, idx);
   if (sqtype(o) != OT_WEAKREF) return Err(v, "the object must be a weakref");
-  v->Push(SQObjectPtr(_weakref(o)->_obj));
+  if (!PushResult(v, SQObjectPtr(_weakref(o)->_obj))) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -1008,14 +1022,14 @@ SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerr
   if (ok && v->_state == SQ_VMSTATE_SUSPENDED && savedstate != SQ_VMSTATE_SUSPENDED) {
     extern void sq_setwakeupbase(HSQUIRRELVM v, SQInteger base);
     sq_setwakeupbase(v, base);
-    if (retval) v->Push(ret);
+    if (retval && !PushResult(v, ret)) return SQ_ERROR;
     return SQ_OK;
   }
   if (savedstate == SQ_VMSTATE_SUSPENDED) v->_state = SQ_VMSTATE_SUSPENDED;
   else if (v->_nestedexec == 0 && v->_state == SQ_VMSTATE_RUNNING) v->_state = SQ_VMSTATE_IDLE;
   v->Pop(v->_top - base);
   if (!ok) return SQ_ERROR;
-  if (retval) v->Push(ret);
+  if (retval && !PushResult(v, ret)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -1041,13 +1055,13 @@ SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool resumedret, SQBool retval, SQBool rai
     return SQ_ERROR;
   }
   if (ok && v->_state == SQ_VMSTATE_SUSPENDED) {
-    if (retval) v->Push(ret);
+    if (retval && !PushResult(v, ret)) return SQ_ERROR;
     return SQ_OK;
   }
   if (v->_state != SQ_VMSTATE_SUSPENDED) v->_state = SQ_VMSTATE_IDLE;
   if (base >= 0 && base <= v->_top) v->Pop(v->_top - base);
   if (!ok) return SQ_ERROR;
-  if (retval) v->Push(ret);
+  if (retval && !PushResult(v, ret)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -1058,7 +1072,7 @@ SQRESULT sq_resume(HSQUIRRELVM v, SQBool retval, SQBool raiseerror) {
   extern bool sq_resumegenerator(SQVM * v, SQGenerator * g, SQObjectPtr & ret);
   SQObjectPtr ret;
   if (!sq_resumegenerator(v, _generator(g), ret)) return SQ_ERROR;
-  if (retval) v->Push(ret);
+  if (retval && !PushResult(v, ret)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -1073,7 +1087,7 @@ const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInte
     SQClosure* c = _closure(f.closure);
     size_t nout = std::min(p->outers.size(), c->_outers.size());
     if (idx < nout) {
-      SafePush(v, SQObjectPtr(_outer(c->_outers[idx])->Ref()));
+      if (!PushResult(v, SQObjectPtr(_outer(c->_outers[idx])->Ref()))) return nullptr;
       return _string(p->outers[idx].name)->_val;
     }
     idx -= nout;
@@ -1082,7 +1096,7 @@ const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInte
   for (auto& lv : p->locals) {
     if (lv.startop <= pc && lv.endop >= pc) {
       if (idx == 0) {
-        v->Push(SQObjectPtr(v->_stack[(size_t)(f.base + lv.pos)]));
+        if (!PushResult(v, SQObjectPtr(v->_stack[(size_t)(f.base + lv.pos)]))) return nullptr;
         return _string(lv.name)->_val;
       }
       idx--;
@@ -1093,7 +1107,7 @@ const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInte
 
 SQRESULT sq_getcallee(HSQUIRRELVM v) {
   if (v->_frames.size() < 2) return Err(v, "no closure in the calls stack");
-  v->Push(SQObjectPtr(v->_frames[v->_frames.size() - 2].closure));
+  if (!PushResult(v, SQObjectPtr(v->_frames[v->_frames.size() - 2].closure))) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -1182,7 +1196,7 @@ SQInteger sq_collectgarbage(HSQUIRRELVM v) { return v->_ss->CollectGarbage(v, nu
 SQRESULT sq_resurrectunreachable(HSQUIRRELVM v) {
   SQObjectPtr r;
   v->_ss->CollectGarbage(v, &r);
-  v->Push(r);
+  if (!PushResult(v, r)) return SQ_ERROR;
   return SQ_OK;
 }
 
@@ -1380,7 +1394,7 @@ SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
   if (!r.ok) return Err(v, "invalid or damaged bytecode stream");
   extern bool sq_verifyproto(SQFunctionProto * p);
   if (!sq_verifyproto(_funcproto(p))) return Err(v, "invalid or damaged bytecode stream");
-  v->Push(SQObjectPtr(new SQClosure(v->_ss, _funcproto(p))));
+  if (!PushResult(v, SQObjectPtr(new SQClosure(v->_ss, _funcproto(p))))) return SQ_ERROR;
   return SQ_OK;
 }
 

@@ -612,4 +612,30 @@ TEST_F(Vm, IndicesOutsideTheStackAreRefused) {
   sq_settop(v, 0);
 }
 
+// At the stack's limit calls that push report an error instead of throwing
+// through the C API, and pushes leave the stack as it was.
+TEST_F(Vm, AFullStackMakesPushesFailCleanly) {
+  sq_newtable(v);
+  sq_settop(v, (SQInteger(1) << 22) - 16);
+  ASSERT_GT(sq_gettop(v), 1000000);
+  SQInteger full;
+  do {
+    full = sq_gettop(v);
+    sq_pushnull(v);
+  } while (sq_gettop(v) > full && sq_gettop(v) < (SQInteger(1) << 23));
+  EXPECT_TRUE(SQ_FAILED(sq_typeof(v, 1)));
+  EXPECT_TRUE(SQ_FAILED(sq_tostring(v, 1)));
+  sq_pushroottable(v);
+  sq_pushstring(v, u"x", -1);
+  sq_push(v, 1);
+  EXPECT_EQ(sq_gettop(v), full);
+  sq_settop(v, full - 1);
+  sq_pushstring(v, u"k", -1);
+  EXPECT_TRUE(SQ_FAILED(sq_get(v, 1)));  // missing key; the key is consumed
+  EXPECT_EQ(sq_gettop(v), full - 1);
+  sq_settop(v, 0);
+  ASSERT_TRUE(SQ_SUCCEEDED(Run(u"return 6 * 7", true)));
+  sq_settop(v, 0);
+}
+
 }  // namespace

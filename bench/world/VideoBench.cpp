@@ -15,23 +15,6 @@ using namespace QlGraphics;
 
 namespace {
 
-class BytesSource : public IVideoSource {
-public:
-    explicit BytesSource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    std::uint64_t getSize() override { return bytes_.size(); }
-    std::uint32_t read(void* buffer, std::uint64_t offset, std::uint32_t size) override
-    {
-        if (offset >= bytes_.size())
-            return 0;
-        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, bytes_.size() - offset));
-        std::memcpy(buffer, bytes_.data() + offset, n);
-        return n;
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -68,7 +51,7 @@ int main(int argc, char** argv)
     }
     auto bytes = QlTest::readWholeFile("bench720.mkv");
     const std::size_t size = bytes.size();
-    auto data = VideoData::open(std::make_unique<BytesSource>(std::move(bytes)));
+    auto data = VideoData::open(std::make_unique<MemoryVideoSource>(std::move(bytes)));
     if (!data) {
         std::fprintf(stderr, "could not open the movie\n");
         return 1;

@@ -14,23 +14,6 @@ using namespace QlGraphics;
 
 namespace {
 
-class Bytes : public IVideoSource {
-public:
-    Bytes(const std::uint8_t* data, std::size_t size) : bytes_(data, data + size) {}
-    std::uint64_t getSize() override { return bytes_.size(); }
-    std::uint32_t read(void* buffer, std::uint64_t offset, std::uint32_t size) override
-    {
-        if (offset >= bytes_.size())
-            return 0;
-        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, bytes_.size() - offset));
-        std::memcpy(buffer, bytes_.data() + offset, n);
-        return n;
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
-
 struct Silent : IVideoAudioOutput {
     void start() override {}
     void pause() override {}
@@ -43,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     std::atomic<double> clock{0.0};
     // Frames up to 1024 x 1024, so that one input cannot take the fuzzer's memory.
-    auto video = VideoData::open(std::make_unique<Bytes>(data, size), [&] { return clock.load(); },
+    auto video = VideoData::open(std::make_unique<MemoryVideoSource>(std::vector<std::uint8_t>(data, data + size)), [&] { return clock.load(); },
                                  FrameLimit{1024, 1024});
     if (!video)
         return 0;

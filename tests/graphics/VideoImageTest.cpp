@@ -14,23 +14,6 @@ using namespace QlTest;
 
 namespace {
 
-class BytesSource : public IVideoSource {
-public:
-    explicit BytesSource(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    std::uint64_t getSize() override { return bytes_.size(); }
-    std::uint32_t read(void* buffer, std::uint64_t offset, std::uint32_t size) override
-    {
-        if (offset >= bytes_.size())
-            return 0;
-        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, bytes_.size() - offset));
-        std::memcpy(buffer, bytes_.data() + offset, n);
-        return n;
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
-
 struct VideoImage : GlFixture {
     std::atomic<double> clock{0.0};
     std::shared_ptr<VideoData> data;
@@ -63,7 +46,7 @@ struct VideoImage : GlFixture {
             ASSERT_TRUE(makeMovie("halves.avi", spec));
             movie = readWholeFile("halves.avi");
         }
-        data = VideoData::open(std::make_unique<BytesSource>(movie), [this] { return clock.load(); });
+        data = VideoData::open(std::make_unique<MemoryVideoSource>(movie), [this] { return clock.load(); });
         ASSERT_TRUE(data);
         auto texture = engine->createTexture(data->getWidth(), data->getHeight(), TextureFormat::Argb);
         ASSERT_TRUE(texture);
@@ -146,7 +129,7 @@ TEST_F(VideoImage, AMovieWithoutAStoredDurationEndsAndLoops)
     spec.picture = solidFrames({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, 40, 30);
     spec.container = "m4v";
     ASSERT_TRUE(makeMovie("raw.m4v", spec));
-    data = VideoData::open(std::make_unique<BytesSource>(readWholeFile("raw.m4v")), [this] { return clock.load(); });
+    data = VideoData::open(std::make_unique<MemoryVideoSource>(readWholeFile("raw.m4v")), [this] { return clock.load(); });
     ASSERT_TRUE(data);
     EXPECT_EQ(data->getDuration(), 0.0);
     video = std::make_shared<Video>(data, video->getTexture());

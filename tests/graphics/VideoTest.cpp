@@ -23,23 +23,6 @@ namespace {
 // Red, green, blue, yellow, cyan: one frame each at 10 frames per second.
 const std::vector<std::uint32_t> kColors = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF};
 
-class MemorySource : public IVideoSource {
-public:
-    explicit MemorySource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    std::uint64_t getSize() override { return bytes_.size(); }
-    std::uint32_t read(void* buffer, std::uint64_t offset, std::uint32_t size) override
-    {
-        if (offset >= bytes_.size())
-            return 0;
-        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, bytes_.size() - offset));
-        std::memcpy(buffer, bytes_.data() + offset, n);
-        return n;
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
-
 template <class F>
 bool waitUntil(F&& done)
 {
@@ -82,7 +65,7 @@ protected:
 
     void SetUp() override
     {
-        video = VideoData::open(std::make_unique<MemorySource>(movie()), [this] { return clock.load(); });
+        video = VideoData::open(std::make_unique<MemoryVideoSource>(movie()), [this] { return clock.load(); });
         ASSERT_TRUE(video);
     }
 
@@ -317,12 +300,12 @@ TEST_F(VideoTest, AbsurdSampleRatesPlayThePicturesSilently)
 {
     const auto normal = withDeclaredRate(movie(), 22050);
     ASSERT_EQ(normal, movie());  // the patch finds the rate where it is
-    auto high = VideoData::open(std::make_unique<MemorySource>(withDeclaredRate(movie(), 96000)));
+    auto high = VideoData::open(std::make_unique<MemoryVideoSource>(withDeclaredRate(movie(), 96000)));
     ASSERT_TRUE(high);
     ASSERT_TRUE(high->getAudio());
     EXPECT_EQ(high->getAudio()->getSampleRate(), 48000u);
     for (std::uint32_t rate : {192001u, 1000000u}) {
-        auto v = VideoData::open(std::make_unique<MemorySource>(withDeclaredRate(movie(), rate)),
+        auto v = VideoData::open(std::make_unique<MemoryVideoSource>(withDeclaredRate(movie(), rate)),
                                  [this] { return clock.load(); });
         ASSERT_TRUE(v) << rate;
         EXPECT_FALSE(v->getAudio()) << rate;
@@ -336,9 +319,9 @@ TEST_F(VideoTest, AbsurdSampleRatesPlayThePicturesSilently)
 
 TEST_F(VideoTest, FramesLargerThanTheLimitDoNotOpen)
 {
-    EXPECT_FALSE(VideoData::open(std::make_unique<MemorySource>(movie()), {}, FrameLimit{63, 48}));
-    EXPECT_FALSE(VideoData::open(std::make_unique<MemorySource>(movie()), {}, FrameLimit{64, 47}));
-    auto fits = VideoData::open(std::make_unique<MemorySource>(movie()), {}, FrameLimit{64, 48});
+    EXPECT_FALSE(VideoData::open(std::make_unique<MemoryVideoSource>(movie()), {}, FrameLimit{63, 48}));
+    EXPECT_FALSE(VideoData::open(std::make_unique<MemoryVideoSource>(movie()), {}, FrameLimit{64, 47}));
+    auto fits = VideoData::open(std::make_unique<MemoryVideoSource>(movie()), {}, FrameLimit{64, 48});
     ASSERT_TRUE(fits);
     EXPECT_EQ(fits->getHeight(), 48);
 }
@@ -361,7 +344,7 @@ TEST(VideoWithoutDuration, LearnsItsDurationWhenDecodingReachesTheEnd)
 {
     ASSERT_FALSE(rawStream().empty());
     std::atomic<double> clock{10.0};
-    auto video = VideoData::open(std::make_unique<MemorySource>(rawStream()), [&] { return clock.load(); });
+    auto video = VideoData::open(std::make_unique<MemoryVideoSource>(rawStream()), [&] { return clock.load(); });
     ASSERT_TRUE(video);
     EXPECT_EQ(video->getDuration(), 0.0);
     // Not known yet: any time from 0 on is accepted.
@@ -385,7 +368,7 @@ TEST(VideoWithoutDuration, AJumpPastTheEndStopsAtTheEnd)
 {
     ASSERT_FALSE(rawStream().empty());
     std::atomic<double> clock{0.0};
-    auto video = VideoData::open(std::make_unique<MemorySource>(rawStream()), [&] { return clock.load(); });
+    auto video = VideoData::open(std::make_unique<MemoryVideoSource>(rawStream()), [&] { return clock.load(); });
     ASSERT_TRUE(video);
     ASSERT_TRUE(video->setPosition(1e12));
     video->play();
@@ -399,8 +382,8 @@ TEST(VideoLoading, RejectsWhatIsNotAMovie)
     std::vector<std::uint8_t> junk(4096);
     for (std::size_t k = 0; k < junk.size(); ++k)
         junk[k] = static_cast<std::uint8_t>(k * 7919 >> 3);
-    EXPECT_FALSE(VideoData::open(std::make_unique<MemorySource>(junk)));
-    EXPECT_FALSE(VideoData::open(std::make_unique<MemorySource>(std::vector<std::uint8_t>{})));
+    EXPECT_FALSE(VideoData::open(std::make_unique<MemoryVideoSource>(junk)));
+    EXPECT_FALSE(VideoData::open(std::make_unique<MemoryVideoSource>(std::vector<std::uint8_t>{})));
     EXPECT_FALSE(VideoData::open(nullptr));
     VideoLoader loader;
     EXPECT_FALSE(loader.load(nullptr));

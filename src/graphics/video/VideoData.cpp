@@ -42,6 +42,15 @@ std::int64_t seekSource(void* opaque, std::int64_t offset, int whence);
 
 }  // namespace
 
+std::uint32_t MemoryVideoSource::read(void* buffer, std::uint64_t offset, std::uint32_t size)
+{
+    if (offset >= bytes_.size())
+        return 0;
+    const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, bytes_.size() - offset));
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return n;
+}
+
 // ---------------------------------------------------------------------------------------
 // PlaybackClock
 

@@ -68,6 +68,17 @@ public:
     virtual std::uint32_t read(void* buffer, std::uint64_t offset, std::uint32_t size) = 0;
 };
 
+// A movie file held in memory.
+class MemoryVideoSource : public IVideoSource {
+public:
+    explicit MemoryVideoSource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    std::uint64_t getSize() override { return bytes_.size(); }
+    std::uint32_t read(void* buffer, std::uint64_t offset, std::uint32_t size) override;
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
 // Playback time of one movie: runs from a start position while playing, stands still
 // otherwise, never passes the duration. Safe to read from any thread.
 class PlaybackClock {

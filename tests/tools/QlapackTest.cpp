@@ -123,6 +123,36 @@ TEST_F(Qlapack, PackListVerifyExtractRoundTrip) {
     EXPECT_TRUE(storage->getFile(u"空のフォルダ")->isDirectory());
 }
 
+TEST_F(Qlapack, NamesThatDifferOnlyInCaseAreRefusedWhenPackingAndKeptApartWhenExtracting) {
+    spill(dir_ / "game" / "a.txt", "lower");
+    spill(dir_ / "game" / "A.txt", "UPPER");
+    Outcome r = run({"pack", p("game.qla"), (dir_ / "game").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("one would hide the other"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "game.qla"));
+    fs::remove(dir_ / "game" / "A.txt");
+    // A leftover temporary file of an earlier run inside the folder is not packed.
+    spill(dir_ / "game" / "inside.qla.partial", "junk");
+    r = run({"pack", p("game/inside.qla"), (dir_ / "game").string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = run({"list", p("game/inside.qla")});
+    EXPECT_EQ(r.out.find("partial"), std::string::npos) << r.out;
+
+    // An archive made elsewhere may hold both names: each is extracted with its own data.
+    Qla::ArchiveWriter w("vinqatol");
+    w.addFile("a.txt", {'l', 'o', 'w'});
+    w.addFile("A.txt", {'U', 'P'});
+    std::string error;
+    ASSERT_TRUE(w.writeFile(dir_ / "both.qla", &error)) << error;
+    r = run({"extract", p("both.qla"), p("both")});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(slurp(dir_ / "both" / "a.txt"), "low");
+    EXPECT_EQ(slurp(dir_ / "both" / "A.txt"), "UP");
+    r = run({"list", p("both.qla")});
+    EXPECT_NE(r.out.find("file 3\ta.txt"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("file 2\tA.txt"), std::string::npos) << r.out;
+}
+
 TEST_F(Qlapack, PasswordsAreUsedAndChecked) {
     const fs::path game = makeGame();
     ASSERT_EQ(run({"pack", p("a.qla"), game.string(), "--password", "s3cret"}).code, 0);

@@ -13,6 +13,7 @@
 #include "io/archive/Check.h"
 #include "io/archive/Format.h"
 #include "io/archive/LinkedBlock.h"
+#include "io/archive/NameCase.h"
 #include "io/archive/TextConv.h"
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -49,8 +51,19 @@ int fail(const std::string& message) {
 
 // Collects the entries below `root` in a stable order: each directory's
 // children sorted by name, a directory before its contents.
-bool collect(const fs::path& root, const fs::path& dir, const fs::path& skip, Qla::ArchiveWriter& writer,
-             std::string* error) {
+// What one pack run carries through the folder walk.
+struct Packing {
+    fs::path root;
+    std::vector<fs::path> skip;  // the output and its temporary file, when inside the folder
+    Qla::ArchiveWriter& writer;
+    // Lookup name (case folded) -> the file stored under it: the runtime finds entries by
+    // their folded name, so two files that differ only in case could not both be reached.
+    std::map<std::u16string, fs::path> folded;
+};
+
+bool collect(Packing& packing, const fs::path& dir, std::string* error) {
+    const fs::path& root = packing.root;
+    Qla::ArchiveWriter& writer = packing.writer;
     std::vector<fs::directory_entry> children;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) children.push_back(*it);
@@ -62,7 +75,9 @@ bool collect(const fs::path& root, const fs::path& dir, const fs::path& skip, Ql
               [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
     for (const auto& child : children) {
         const fs::path path = child.path();
-        if (!skip.empty() && fs::equivalent(path, skip, ec)) continue;
+        if (std::any_of(packing.skip.begin(), packing.skip.end(),
+                        [&](const fs::path& s) { return fs::equivalent(path, s, ec); }))
+            continue;
         if (path.filename().string().find('\\') != std::string::npos) {
             *error = "cannot store '" + path.string() + "': '\\' separates folders inside an archive (rename it)";
             return false;
@@ -75,12 +90,18 @@ bool collect(const fs::path& root, const fs::path& dir, const fs::path& skip, Ql
                      "': its name has characters that Shift-JIS cannot encode (rename it)";
             return false;
         }
+        const auto [clash, fresh] = packing.folded.emplace(Qla::foldName(relative), path);
+        if (!fresh) {
+            *error = "cannot store both '" + clash->second.string() + "' and '" + path.string() +
+                     "': games find files without regard to case, so one would hide the other (rename one)";
+            return false;
+        }
         // Directories are followed only when real, so a link cannot loop.
         const fs::file_status linkStatus = child.symlink_status(ec);
         const fs::file_status status = child.status(ec);
         if (fs::is_directory(linkStatus)) {
             writer.addDirectory(*name);
-            if (!collect(root, path, skip, writer, error)) return false;
+            if (!collect(packing, path, error)) return false;
         } else if (fs::is_regular_file(status)) {
             const auto size = fs::file_size(path, ec);
             if (ec) {
@@ -100,7 +121,12 @@ int pack(const fs::path& out, const fs::path& dir, const std::string& password) 
     if (!fs::is_directory(dir, ec)) return fail(dir.string() + " is not a directory");
     Qla::ArchiveWriter writer(password);
     std::string error;
-    if (!collect(dir, dir, fs::exists(out, ec) ? out : fs::path(), writer, &error)) return fail(error);
+    Packing packing{dir, {}, writer, {}};
+    fs::path partial = out;
+    partial += ".partial";
+    for (const fs::path& p : {out, partial})
+        if (fs::exists(p, ec)) packing.skip.push_back(p);
+    if (!collect(packing, dir, &error)) return fail(error);
     if (!writer.writeFile(out, &error)) return fail(error);
     std::cerr << "qlapack: packed " << writer.count() << " entries into " << out.string() << '\n';
     return 0;
@@ -128,8 +154,10 @@ int list(const fs::path& archive, const std::string& password) {
     auto reader = openArchive(archive, password, &error);
     if (!reader) return fail(error);
     for (const auto& name : reader->getNames()) {
-        const char* kind = reader->isDirectory(name) ? "dir " : reader->isFile(name) ? "file" : "??? ";
-        std::cout << kind << ' ' << reader->getSize(name) << '\t' << Qla::utf16ToUtf8(name) << '\n';
+        const Qla::EntryInfo* entry = reader->findStored(name);
+        if (entry == nullptr) continue;
+        const char* kind = entry->type == Qla::kTypeDirectory ? "dir " : entry->type == Qla::kTypeFile ? "file" : "??? ";
+        std::cout << kind << ' ' << entry->dataSize << '\t' << Qla::utf16ToUtf8(name) << '\n';
     }
     return 0;
 }
@@ -189,6 +217,11 @@ int extract(const fs::path& archive, const fs::path& outDir, const std::string& 
     int status = 0;
     size_t written = 0;
     for (const auto& name : reader->getNames()) {
+        // Each entry exactly as stored: lookups by name fold case, and an archive from
+        // elsewhere may hold two names that fold alike.
+        const Qla::EntryInfo* entry = reader->findStored(name);
+        if (entry == nullptr) continue;
+        const bool isDirectory = entry->type == Qla::kTypeDirectory;
         const std::string shown = Qla::utf16ToUtf8(name);
         const auto relative = safeRelativePath(name);
         if (!relative) {
@@ -196,23 +229,23 @@ int extract(const fs::path& archive, const fs::path& outDir, const std::string& 
             continue;
         }
         const fs::path target = outDir / *relative;
-        if (passesThroughLink(outDir, *relative, reader->isDirectory(name))) {
+        if (passesThroughLink(outDir, *relative, isDirectory)) {
             status = fail("refusing '" + shown + "': a folder on its path in " + outDir.string() +
                           " is a symbolic link");
             continue;
         }
-        if (reader->isDirectory(name)) {
+        if (isDirectory) {
             fs::create_directories(target, ec);
             if (!fs::is_directory(target, ec)) status = fail("cannot create " + target.string());
             continue;
         }
-        if (!reader->isFile(name)) {
+        if (entry->type != Qla::kTypeFile) {
             status = fail("skipping '" + shown + "': unknown entry type");
             continue;
         }
         std::vector<uint8_t> data;
-        if (reader->getSize(name) > 0) {
-            data = reader->readAll(name);
+        if (entry->dataSize > 0) {
+            data = reader->readAll(*entry);
             if (data.empty()) {
                 status = fail("cannot read the data of '" + shown + "' (damaged archive)");
                 continue;

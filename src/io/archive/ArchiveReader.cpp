@@ -60,9 +60,19 @@ uint32_t ArchiveReader::getSize(const std::u16string& name) const {
     return e == nullptr ? 0 : e->dataSize;
 }
 
+const EntryInfo* ArchiveReader::findStored(const std::u16string& storedName) const {
+    const auto it = table_.find(storedName);
+    return it == table_.end() ? nullptr : &it->second;
+}
+
 bool ArchiveReader::read(const std::u16string& name, void* buffer) {
     const EntryInfo* e = find(name);
-    if (e == nullptr || buffer == nullptr) return false;
+    return e != nullptr && read(*e, buffer);
+}
+
+bool ArchiveReader::read(const EntryInfo& entry, void* buffer) {
+    const EntryInfo* e = &entry;
+    if (buffer == nullptr) return false;
     std::lock_guard lock(sourceMutex_);
     if (!source_) return false;
     // Data that does not lie wholly inside the source is damage: nothing
@@ -77,14 +87,19 @@ bool ArchiveReader::read(const std::u16string& name, void* buffer) {
 
 std::vector<uint8_t> ArchiveReader::readAll(const std::u16string& name) {
     const EntryInfo* e = find(name);
-    if (e == nullptr || e->dataSize == 0) return {};
+    return e == nullptr ? std::vector<uint8_t>{} : readAll(*e);
+}
+
+std::vector<uint8_t> ArchiveReader::readAll(const EntryInfo& entry) {
+    const EntryInfo* e = &entry;
+    if (e->dataSize == 0) return {};
     {
         std::lock_guard lock(sourceMutex_);
         // Never allocate for data the source cannot hold.
         if (!source_ || static_cast<uint64_t>(e->dataOffset) + e->dataSize > source_->getSize()) return {};
     }
     std::vector<uint8_t> data(e->dataSize);
-    if (!read(name, data.data())) return {};
+    if (!read(*e, data.data())) return {};
     return data;
 }
 

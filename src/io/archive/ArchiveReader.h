@@ -52,6 +52,12 @@ public:
 
     // The entry a name refers to (ignoring case and separator), or null.
     const EntryInfo* find(const std::u16string& name) const;
+    // The entry stored under exactly this name (as getNames gives it), or null. Tools that
+    // walk every entry use it: two stored names may fold to the same lookup name.
+    const EntryInfo* findStored(const std::u16string& storedName) const;
+    // An entry's data, as read and readAll by name.
+    bool read(const EntryInfo& entry, void* buffer);
+    std::vector<uint8_t> readAll(const EntryInfo& entry);
 
 private:
     using Table = std::map<std::u16string, EntryInfo>;

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 
 using namespace Qla;
@@ -139,6 +142,56 @@ TEST(ArchiveReader, FoldedCollisionFindsTheFirstNameInTableOrder) {
     EXPECT_EQ(reader->getNames(), (std::vector<std::u16string>{u"A/b", u"a\\B"}));
     EXPECT_EQ(str(reader->readAll(u"a\\B")), "upper");
     EXPECT_EQ(str(reader->readAll(u"a/b")), "upper");
+    // Tools walking the table reach each entry by its stored name.
+    const EntryInfo* lower = reader->findStored(u"a\\B");
+    ASSERT_NE(lower, nullptr);
+    EXPECT_EQ(str(reader->readAll(*lower)), "lower");
+    EXPECT_EQ(reader->findStored(u"a/b"), nullptr);
+}
+
+// A source that pauses between moving and reading, as a disk might: any other read slipping
+// in between would move the shared position.
+class SlowSource final : public ISource {
+public:
+    explicit SlowSource(std::vector<uint8_t> bytes) : inner_(std::move(bytes)) {}
+    void close() override { inner_.close(); }
+    bool seek(uint32_t position) override
+    {
+        const bool ok = inner_.seek(position);
+        if (slow) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return ok;
+    }
+    uint32_t tell() const override { return inner_.tell(); }
+    uint32_t getSize() const override { return inner_.getSize(); }
+    uint32_t read(void* buffer, uint32_t count) override { return inner_.read(buffer, count); }
+    std::atomic<bool> slow{false};
+
+private:
+    MemorySource inner_;
+};
+
+TEST(ArchiveReader, ThreadsReadingAtOnceEachGetTheirOwnData) {
+    // The sound thread reads entries while the main thread does: reads share one source.
+    ArchiveWriter w("k");
+    w.addFile("one", std::vector<uint8_t>(20000, 0x11));
+    w.addFile("two", std::vector<uint8_t>(30000, 0x22));
+    auto source = std::make_shared<SlowSource>(w.toBytes());
+    auto reader = std::make_shared<ArchiveReader>();
+    ASSERT_TRUE(reader->open(source, "k"));
+    source->slow = true;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 40; ++i) {
+                const bool first = (i + t) % 2 == 0;
+                const auto data = reader->readAll(first ? u"one" : u"two");
+                if (data != std::vector<uint8_t>(first ? 20000 : 30000, first ? 0x11 : 0x22)) ++wrong;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(ArchiveReader, LaterRecordWithTheSameNameReplacesTheEarlierOne) {

@@ -7,6 +7,8 @@
 #include "io/archive/QlaStorage.h"
 #include "io/archive/Source.h"
 
+#include <cstdio>
+#include <map>
 #include <mutex>
 #include <system_error>
 #include <filesystem>
@@ -44,13 +46,26 @@ std::shared_ptr<QlIO::IFileManager> createStartupFileManager(std::u16string_view
     auto manager = QlIO::createFileManager(plain);
     if (!manager) return nullptr;
 
+    // Archives that share a priority share one slot: the later one (in name order) replaces
+    // the earlier. Say so, since the game then silently misses the first one's files.
+    std::map<int32_t, std::u16string> placed;
     for (const auto& child : folder->getChildren()) {
         const std::u16string path = child->getPath();
         if (QlIO::getExtension(path) != u"qla") continue;
         // An archive that does not open (damaged, another password) is skipped.
-        if (auto archive = QlIO::createArchiveStorage(path, kArchivePassword))
-            manager->addStorage(archivePriority(QlIO::getNameWithoutExtension(QlIO::getFileName(path))),
-                                std::move(archive));
+        auto archive = QlIO::createArchiveStorage(path, kArchivePassword);
+        if (!archive) {
+            std::fprintf(stderr, "quillorane: %s is not an archive of this runtime; skipped\n",
+                         QlIO::toUtf8(path).c_str());
+            continue;
+        }
+        const int32_t priority = archivePriority(QlIO::getNameWithoutExtension(QlIO::getFileName(path)));
+        if (auto [it, fresh] = placed.emplace(priority, path); !fresh) {
+            std::fprintf(stderr, "quillorane: %s takes the place of %s (archives named alike share a place)\n",
+                         QlIO::toUtf8(path).c_str(), QlIO::toUtf8(it->second).c_str());
+            it->second = path;
+        }
+        manager->addStorage(priority, std::move(archive));
     }
     if (auto linked = openLinkedDataBlock(exePath)) manager->addStorage(0, std::move(linked));
     manager->addStorage(1, QlIO::createFileStorage());

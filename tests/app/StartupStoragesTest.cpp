@@ -127,6 +127,21 @@ TEST_F(GameFolder, ArchivesMountByNameAndPriority) {
     EXPECT_EQ(readVia(fm, u"missing.txt"), "<none>");
 }
 
+TEST_F(GameFolder, ArchivesSharingAPlaceAndArchivesThatDoNotOpenAreReported) {
+    spill(game_ / "music.qla", archive({{"m.txt", "music"}}));
+    spill(game_ / "sound.qla", archive({{"s.txt", "sound"}}));  // same place (65535), later in name order
+    spill(game_ / "junk.qla", "not an archive at all");
+    testing::internal::CaptureStderr();
+    auto fm = createStartupFileManager(u16(game_), u16(root_ / "bin" / "runtime"));
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(fm);
+    EXPECT_EQ(readVia(fm, u"s.txt"), "sound");
+    EXPECT_EQ(readVia(fm, u"m.txt"), "<none>");
+    EXPECT_NE(said.find("sound.qla takes the place of"), std::string::npos) << said;
+    EXPECT_NE(said.find("music.qla"), std::string::npos) << said;
+    EXPECT_NE(said.find("junk.qla is not an archive"), std::string::npos) << said;
+}
+
 TEST_F(GameFolder, LinkedBlockComesFirst) {
     spill(game_ / "a.txt", "loose");
     spill(game_ / "0.qla", archive({{"a.txt", "zero"}, {"z.txt", "zero"}}));

@@ -17,15 +17,19 @@ constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
 }
 
 MemorySource::MemorySource(const void* data, size_t size) {
-    if (data != nullptr && size > 0) {
-        size = std::min<size_t>(size, kMaxSize);
+    // A block larger than offsets can address stays empty (no archive opens from it) rather
+    // than being cut to a size that would read as a different, damaged archive.
+    if (data != nullptr && size > 0 && size <= kMaxSize) {
         const auto* bytes = static_cast<const uint8_t*>(data);
         data_.assign(bytes, bytes + size);
     }
 }
 
 MemorySource::MemorySource(std::vector<uint8_t> data) : data_(std::move(data)) {
-    if (data_.size() > kMaxSize) data_.resize(kMaxSize);
+    if (data_.size() > kMaxSize) {
+        data_.clear();
+        data_.shrink_to_fit();
+    }
 }
 
 void MemorySource::close() {

@@ -385,3 +385,12 @@ TEST(EntryNames, ShiftJisNamesConvertBothWays) {
     EXPECT_TRUE(isValidEntryName("\x89\xE6"));
     EXPECT_FALSE(encodeEntryName(std::u16string(u"a\0b", 3)).has_value());
 }
+
+TEST(MemorySource, ABlockBeyondWhatOffsetsAddressStaysEmpty) {
+    // Never read: a block claiming more than 4 GiB is refused before any copy.
+    const uint8_t small[16] = {};
+    MemorySource huge(small, (size_t{1} << 32) + 5);
+    EXPECT_EQ(huge.getSize(), 0u);
+    MemorySource fits(small, sizeof small);
+    EXPECT_EQ(fits.getSize(), 16u);
+}

@@ -266,20 +266,29 @@ int extract(const fs::path& archive, const fs::path& outDir, const std::string& 
     return status;
 }
 
-bool readWhole(const fs::path& path, std::vector<char>& data) {
-    std::ifstream in(path, std::ios::binary);
+// Appends the first `count` bytes of `from` to `to` in 1 MB pieces (games may be large).
+bool copyBytes(const fs::path& from, uint64_t count, std::ofstream& to) {
+    std::ifstream in(from, std::ios::binary);
     if (!in) return false;
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::vector<char> piece(1 << 20);
+    while (count > 0) {
+        const auto n = static_cast<std::streamsize>(std::min<uint64_t>(count, piece.size()));
+        if (!in.read(piece.data(), n)) return false;
+        if (!to.write(piece.data(), n)) return false;
+        count -= static_cast<uint64_t>(n);
+    }
+    return true;
 }
 
 int link(const fs::path& runtime, const fs::path& archive, const fs::path& out) {
-    std::vector<char> exe;
-    std::vector<char> block;
-    if (!readWhole(runtime, exe)) return fail("cannot read " + runtime.string());
-    if (!readWhole(archive, block)) return fail("cannot read " + archive.string());
+    std::error_code ec;
+    uint64_t exeSize = fs::file_size(runtime, ec);
+    if (ec) return fail("cannot read " + runtime.string());
+    const uint64_t blockSize = fs::file_size(archive, ec);
+    if (ec) return fail("cannot read " + archive.string());
     {
-        Qla::MemorySource source(block.data(), block.size());
+        Qla::FileSource source;
+        if (!source.openNative(archive.string())) return fail("cannot read " + archive.string());
         const Qla::CheckResult check = Qla::checkArchive(source, std::string(Qla::kDefaultPassword));
         if (!check.ok)
             return fail(archive.string() + " cannot be linked (the runtime opens its block with its own password): " +
@@ -288,35 +297,32 @@ int link(const fs::path& runtime, const fs::path& archive, const fs::path& out) 
     // A runtime that already carries a block at its end is linked anew
     // without it, so relinking never accumulates old blocks.
     if (const auto old = Qla::findLinkedBlock(runtime.string());
-        old && static_cast<uint64_t>(old->offset) + old->size + Qla::kTrailerSize == exe.size()) {
-        exe.resize(old->offset);
+        old && static_cast<uint64_t>(old->offset) + old->size + Qla::kTrailerSize == exeSize) {
+        exeSize = old->offset;
     }
-    if (exe.size() + block.size() > 0xFFFFFFFFull)
+    if (exeSize + blockSize > 0xFFFFFFFFull)
         return fail("runtime and archive together exceed 4 GiB, the largest a linked block can address");
-    const auto trailer = Qla::makeTrailer(static_cast<uint32_t>(exe.size()), static_cast<uint32_t>(block.size()));
+    const auto trailer = Qla::makeTrailer(static_cast<uint32_t>(exeSize), static_cast<uint32_t>(blockSize));
 
     fs::path tmp = out;
     tmp += ".partial";
     {
         std::ofstream o(tmp, std::ios::binary | std::ios::trunc);
-        o.write(exe.data(), static_cast<std::streamsize>(exe.size()));
-        o.write(block.data(), static_cast<std::streamsize>(block.size()));
+        const bool copied = o && copyBytes(runtime, exeSize, o) && copyBytes(archive, blockSize, o);
         o.write(reinterpret_cast<const char*>(trailer.data()), trailer.size());
         o.close();
-        if (!o) {
-            std::error_code ec;
+        if (!copied || !o) {
             fs::remove(tmp, ec);
             return fail("cannot write " + out.string());
         }
     }
-    std::error_code ec;
     fs::permissions(tmp, fs::status(runtime, ec).permissions(), ec);
     fs::rename(tmp, out, ec);
     if (ec) {
         fs::remove(tmp, ec);
         return fail("cannot write " + out.string());
     }
-    std::cerr << "qlapack: linked " << block.size() << " bytes of " << archive.string() << " onto "
+    std::cerr << "qlapack: linked " << blockSize << " bytes of " << archive.string() << " onto "
               << out.string() << '\n';
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "graphics/Effect.h"
 
-#include <cstring>
-
 namespace QlGraphics {
 namespace {
 
@@ -59,11 +57,7 @@ void main() { fragColor = texture(texBase, vTexCoord) * vColor; }
 const char* BasicEffect2d::glslSource() { return kBasic2d; }
 const char* screenShaderGlslSource() { return kScreen; }
 
-std::shared_ptr<IShader> BasicEffect2d::createShader(IEngine& engine) {
-  auto caps = engine.getCaps();
-  if (!caps || caps->getShaderLanguage() != u"GLSL") return nullptr;
-  return engine.createShader(kBasic2d, std::strlen(kBasic2d));
-}
+std::shared_ptr<IShader> BasicEffect2d::createShader(IEngine& engine) { return createGlslShader(engine, kBasic2d); }
 
 void applyCommon2d(IEngine& engine, IShader& shader, ITexture* texture) {
   if (texture != nullptr) {

@@ -1,5 +1,7 @@
 #include "graphics/Engine.h"
 
+#include <cstring>
+
 namespace QlGraphics {
 namespace {
 
@@ -41,6 +43,12 @@ std::uint32_t primitiveVertexCount(int primitive, std::uint32_t count) {
     default: return 0;
   }
   return n > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(n);
+}
+
+std::shared_ptr<IShader> createGlslShader(IEngine& engine, const char* source) {
+  auto caps = engine.getCaps();
+  if (!caps || caps->getShaderLanguage() != u"GLSL") return nullptr;
+  return engine.createShader(source, std::strlen(source));
 }
 
 }  // namespace QlGraphics

@@ -225,4 +225,8 @@ class IEngine {
 // absurd count is refused rather than wrapping to a small one.
 std::uint32_t primitiveVertexCount(int primitive, std::uint32_t count);
 
+// Compiles a GLSL program through the engine; empty if the engine speaks another shader
+// language or refuses the program. The effects' createShader goes through here.
+std::shared_ptr<IShader> createGlslShader(IEngine& engine, const char* source);
+
 }  // namespace QlGraphics

@@ -1,7 +1,5 @@
 #include "graphics/effects/Effects2d.h"
 
-#include <cstring>
-
 namespace QlGraphics {
 namespace {
 
@@ -66,19 +64,11 @@ void main() {
 
 #undef QL_EFFECT2D_HEAD
 
-std::shared_ptr<IShader> compile(IEngine& engine, const char* source)
-{
-    auto caps = engine.getCaps();
-    if (!caps || caps->getShaderLanguage() != u"GLSL")
-        return nullptr;
-    return engine.createShader(source, std::strlen(source));
-}
-
 } // namespace
 
 std::shared_ptr<IShader> GrayEffect2d::createShader(IEngine& engine)
 {
-    return compile(engine, kGray);
+    return createGlslShader(engine, kGray);
 }
 
 void GrayEffect2d::apply(IEngine& engine, IShader& shader, ITexture* texture)
@@ -88,7 +78,7 @@ void GrayEffect2d::apply(IEngine& engine, IShader& shader, ITexture* texture)
 
 std::shared_ptr<IShader> NegaEffect2d::createShader(IEngine& engine)
 {
-    return compile(engine, kNega);
+    return createGlslShader(engine, kNega);
 }
 
 void NegaEffect2d::apply(IEngine& engine, IShader& shader, ITexture* texture)
@@ -98,7 +88,7 @@ void NegaEffect2d::apply(IEngine& engine, IShader& shader, ITexture* texture)
 
 std::shared_ptr<IShader> AlphamapEffect2d::createShader(IEngine& engine)
 {
-    return compile(engine, kAlphamap);
+    return createGlslShader(engine, kAlphamap);
 }
 
 void AlphamapEffect2d::apply(IEngine& engine, IShader& shader, ITexture* texture)

@@ -1,7 +1,5 @@
 #include "graphics/world/Effects3d.h"
 
-#include <cstring>
-
 namespace QlGraphics {
 namespace {
 
@@ -82,14 +80,6 @@ constexpr const char* kFog3d =
     "  fragColor = mix(fogColor, c, vFog);\n"
     "}\n";
 
-std::shared_ptr<IShader> compile(IEngine& engine, const char* source)
-{
-    auto caps = engine.getCaps();
-    if (!caps || caps->getShaderLanguage() != u"GLSL")
-        return nullptr;
-    return engine.createShader(source, std::strlen(source));
-}
-
 void applyBasic(IShader& shader, const DrawRecord3d& record)
 {
     shader.setMatrix(u"matWorld", record.world);
@@ -110,11 +100,11 @@ void applyBasic(IShader& shader, const DrawRecord3d& record)
 const char* BasicEffect3d::glslSource() { return kBasic3d; }
 const char* FogEffect3d::glslSource() { return kFog3d; }
 
-std::shared_ptr<IShader> BasicEffect3d::createShader(IEngine& engine) { return compile(engine, kBasic3d); }
+std::shared_ptr<IShader> BasicEffect3d::createShader(IEngine& engine) { return createGlslShader(engine, kBasic3d); }
 
 void BasicEffect3d::apply(IShader& shader, const DrawRecord3d& record) { applyBasic(shader, record); }
 
-std::shared_ptr<IShader> FogEffect3d::createShader(IEngine& engine) { return compile(engine, kFog3d); }
+std::shared_ptr<IShader> FogEffect3d::createShader(IEngine& engine) { return createGlslShader(engine, kFog3d); }
 
 void FogEffect3d::apply(IShader& shader, const DrawRecord3d& record)
 {

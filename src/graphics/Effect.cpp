@@ -1,26 +1,11 @@
 #include "graphics/Effect.h"
 
+#include "graphics/Effect2dGlsl.h"
+
 namespace QlGraphics {
 namespace {
 
-// Positions arrive in target pixels (already moved onto pixel corners by the canvas);
-// qlPixelToClip places them so that pixel (x, y) of the target is row y, column x of its
-// texture, top row first.
-constexpr const char* kBasic2d = R"(// Basic 2D effect: vertex colour, or texture sample times vertex colour.
-#pragma ql technique textured
-#pragma ql state cull=none depth=off
-uniform int nTextured;
-uniform sampler2D tBase;
-uniform int nTargetWidth;
-uniform int nTargetHeight;
-#pragma ql vertex
-out vec4 vColor;
-out vec2 vTexCoord;
-void main() {
-  gl_Position = qlPixelToClip(qlPosition, float(nTargetWidth), float(nTargetHeight));
-  vColor = qlColor;
-  vTexCoord = qlTexCoord;
-}
+constexpr const char* kBasic2d = "// Basic 2D effect: vertex colour, or texture sample times vertex colour.\n" QL_EFFECT2D_HEAD R"(
 #pragma ql fragment
 in vec4 vColor;
 in vec2 vTexCoord;
@@ -31,20 +16,10 @@ void main() {
 }
 )";
 
-constexpr const char* kScreen = R"(// Copies the screen canvas to the back buffer.
-#pragma ql technique textured
-#pragma ql state cull=none depth=off
-uniform sampler2D texBase;
-uniform int nTargetWidth;
-uniform int nTargetHeight;
-#pragma ql vertex
-out vec4 vColor;
-out vec2 vTexCoord;
-void main() {
-  gl_Position = qlPixelToClip(qlPosition, float(nTargetWidth), float(nTargetHeight));
-  vColor = qlColor;
-  vTexCoord = qlTexCoord;
-}
+constexpr const char* kScreen = "// Copies the screen canvas to the back buffer.\n"
+                                "#pragma ql technique textured\n"
+                                "#pragma ql state cull=none depth=off\n"
+                                "uniform sampler2D texBase;\n" QL_EFFECT2D_VERTEX_STAGE R"(
 #pragma ql fragment
 in vec4 vColor;
 in vec2 vTexCoord;

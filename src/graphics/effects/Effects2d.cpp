@@ -1,25 +1,9 @@
 #include "graphics/effects/Effects2d.h"
 
+#include "graphics/Effect2dGlsl.h"
+
 namespace QlGraphics {
 namespace {
-
-// Shared head of the 2D programs: pixel positions to clip space, colour and texture
-// coordinate passed on. Each program below appends its fragment stage.
-#define QL_EFFECT2D_HEAD                                                                     \
-    "#pragma ql technique textured\n"                                                        \
-    "#pragma ql state cull=none depth=off\n"                                                 \
-    "uniform int nTextured;\n"                                                               \
-    "uniform sampler2D tBase;\n"                                                             \
-    "uniform int nTargetWidth;\n"                                                            \
-    "uniform int nTargetHeight;\n"                                                           \
-    "#pragma ql vertex\n"                                                                    \
-    "out vec4 vColor;\n"                                                                     \
-    "out vec2 vTexCoord;\n"                                                                  \
-    "void main() {\n"                                                                        \
-    "  gl_Position = qlPixelToClip(qlPosition, float(nTargetWidth), float(nTargetHeight));\n" \
-    "  vColor = qlColor;\n"                                                                  \
-    "  vTexCoord = qlTexCoord;\n"                                                            \
-    "}\n"
 
 constexpr const char* kGray = "// Grey scale: the luminance of the drawn colour.\n" QL_EFFECT2D_HEAD R"(
 #pragma ql fragment
@@ -61,8 +45,6 @@ void main() {
   fragColor = vec4(c.rgb, c.a * a);
 }
 )";
-
-#undef QL_EFFECT2D_HEAD
 
 } // namespace
 

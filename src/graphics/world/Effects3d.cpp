@@ -18,16 +18,20 @@ namespace {
     "  return dif * light;\n"                                                                    \
     "}\n"
 
+// Technique, states and the parameters applyBasic fills, shared by both programs.
+#define QL_HEAD_3D                                                                              \
+    "#pragma ql technique textured\n"                                                            \
+    "#pragma ql state cull=ccw depth=on blend=alpha\n"                                           \
+    "uniform mat4 matWorld;\n"                                                                   \
+    "uniform mat4 matView;\n"                                                                    \
+    "uniform mat4 matProjection;\n"                                                              \
+    "uniform int nTextured;\n"                                                                   \
+    "uniform sampler2D tBase;\n"                                                                 \
+    "uniform vec4 dif;\n"
+
 constexpr const char* kBasic3d =
     "// Basic 3D effect: half-Lambert lighting times the diffuse colour and the texture.\n"
-    "#pragma ql technique textured\n"
-    "#pragma ql state cull=ccw depth=on blend=alpha\n"
-    "uniform mat4 matWorld;\n"
-    "uniform mat4 matView;\n"
-    "uniform mat4 matProjection;\n"
-    "uniform int nTextured;\n"
-    "uniform sampler2D tBase;\n"
-    "uniform vec4 dif;\n"
+    QL_HEAD_3D
     "#pragma ql vertex\n"
     "out vec4 vColor;\n"
     "out vec2 vTexCoord;\n" QL_LIGHTING_3D
@@ -47,14 +51,7 @@ constexpr const char* kBasic3d =
 
 constexpr const char* kFog3d =
     "// Fog 3D effect: the basic lighting, faded into the fog colour between fogNear and fogFar.\n"
-    "#pragma ql technique textured\n"
-    "#pragma ql state cull=ccw depth=on blend=alpha\n"
-    "uniform mat4 matWorld;\n"
-    "uniform mat4 matView;\n"
-    "uniform mat4 matProjection;\n"
-    "uniform int nTextured;\n"
-    "uniform sampler2D tBase;\n"
-    "uniform vec4 dif;\n"
+    QL_HEAD_3D
     "uniform vec4 fogColor = vec4(1.0, 1.0, 1.0, 1.0);\n"
     "uniform float fogNear = 40.0;\n"
     "uniform float fogFar = 100.0;\n"

@@ -27,6 +27,16 @@ constexpr const char* kFragmentPrelude = "#version 330 core\n#line 1\n";
 const char* const kAttributeNames[6] = {"qlPosition", "qlBlendWeights", "qlBlendIndices",
                                         "qlNormal",   "qlColor",        "qlTexCoord"};
 
+// The info log of a shader or program object, through the matching pair of GL queries.
+template <typename GetInt, typename GetLog>
+std::string infoLog(GLuint object, GetInt getInt, GetLog getLog) {
+  GLint len = 0;
+  getInt(object, GL_INFO_LOG_LENGTH, &len);
+  std::string log(static_cast<std::size_t>(len > 0 ? len : 1), '\0');
+  getLog(object, len, nullptr, log.data());
+  return std::string(log.c_str());
+}
+
 GLuint compile(GLenum stage, const std::string& text, std::string& error) {
   const GLuint s = glCreateShader(stage);
   const char* src = text.c_str();
@@ -35,11 +45,8 @@ GLuint compile(GLenum stage, const std::string& text, std::string& error) {
   GLint ok = 0;
   glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
   if (!ok) {
-    GLint len = 0;
-    glGetShaderiv(s, GL_INFO_LOG_LENGTH, &len);
-    std::string log(static_cast<std::size_t>(len > 0 ? len : 1), '\0');
-    glGetShaderInfoLog(s, len, nullptr, log.data());
-    error += (stage == GL_VERTEX_SHADER ? "vertex program: " : "fragment program: ") + std::string(log.c_str());
+    error += (stage == GL_VERTEX_SHADER ? "vertex program: " : "fragment program: ") +
+             infoLog(s, glGetShaderiv, glGetShaderInfoLog);
     glDeleteShader(s);
     return 0;
   }
@@ -173,11 +180,7 @@ std::shared_ptr<GlShader> GlShader::create(std::shared_ptr<Device> device, const
   GLint ok = 0;
   glGetProgramiv(prog, GL_LINK_STATUS, &ok);
   if (!ok) {
-    GLint len = 0;
-    glGetProgramiv(prog, GL_INFO_LOG_LENGTH, &len);
-    std::string log(static_cast<std::size_t>(len > 0 ? len : 1), '\0');
-    glGetProgramInfoLog(prog, len, nullptr, log.data());
-    error += "link: " + std::string(log.c_str());
+    error += "link: " + infoLog(prog, glGetProgramiv, glGetProgramInfoLog);
     glDeleteProgram(prog);
     return nullptr;
   }

@@ -226,19 +226,29 @@ bool ImageData::decode(const std::uint8_t* bytes, std::size_t size, std::u16stri
     return true;
 }
 
+std::vector<std::uint8_t> readFileData(IFileData& data)
+{
+    std::vector<std::uint8_t> bytes(data.getSize());
+    std::uint32_t done = 0;
+    while (done < bytes.size()) {
+        const std::uint32_t n = data.read(bytes.data() + done, done, static_cast<std::uint32_t>(bytes.size()) - done);
+        if (n == 0)
+            break;
+        done += n;
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
 std::shared_ptr<IImageData> ImageLoader::load(const std::shared_ptr<IFileData>& data)
 {
     if (!data)
         return nullptr;
-    const std::uint32_t size = data->getSize();
-    if (size == 0)
-        return nullptr;
-    std::vector<std::uint8_t> bytes(size);
-    const std::uint32_t got = data->read(bytes.data(), 0, size);
-    if (got == 0)
+    const std::vector<std::uint8_t> bytes = readFileData(*data);
+    if (bytes.empty())
         return nullptr;
     auto image = std::make_shared<ImageData>();
-    if (!image->load(bytes.data(), got, data->getName()))
+    if (!image->load(bytes.data(), bytes.size(), data->getName()))
         return nullptr;
     return image;
 }

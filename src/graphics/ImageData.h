@@ -21,6 +21,10 @@ public:
     virtual std::uint32_t read(void* buffer, std::uint32_t offset, std::uint32_t size) = 0;
 };
 
+// All of a file's bytes, read in as many pieces as its reads hand out; shorter than getSize()
+// only when a read gives nothing before the end.
+std::vector<std::uint8_t> readFileData(IFileData& data);
+
 class IFileLoader {
 public:
     virtual ~IFileLoader() = default;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -378,6 +379,36 @@ TEST(GraphicsFileLoader, ImagesLoadFromArchivesThroughEitherPath)
     EXPECT_FALSE(images.load(loader.load(u"img/bad.png")));
     EXPECT_FALSE(loader.load(u"img/missing.png"));
     EXPECT_FALSE(images.load(nullptr));
+}
+
+// File data whose reads hand out at most five bytes each, as a stream may.
+class PieceFileData : public QlGraphics::IFileData {
+public:
+    explicit PieceFileData(Bytes bytes) : bytes_(std::move(bytes)) {}
+    std::u16string getName() const override { return u"piece.bmp"; }
+    std::uint32_t getSize() const override { return static_cast<std::uint32_t>(bytes_.size()); }
+    std::uint32_t read(void* buffer, std::uint32_t offset, std::uint32_t size) override
+    {
+        if (buffer == nullptr || offset >= bytes_.size())
+            return 0;
+        const auto n = std::min<std::uint32_t>({size, 5u, getSize() - offset});
+        std::memcpy(buffer, bytes_.data() + offset, n);
+        return n;
+    }
+
+private:
+    Bytes bytes_;
+};
+
+TEST(ImageLoader, ReadsFilesHandedOutInPieces)
+{
+    const Bytes bmp = makeBmp(3, 2, 24, kSix);
+    PieceFileData data(bmp);
+    EXPECT_EQ(QlGraphics::readFileData(data), bmp);
+    auto img = QlGraphics::ImageLoader().load(std::make_shared<PieceFileData>(bmp));
+    ASSERT_TRUE(img);
+    EXPECT_EQ(pixel(*img, 2, 1), kSix[5]);
+    EXPECT_FALSE(QlGraphics::ImageLoader().load(std::make_shared<PieceFileData>(Bytes{})));
 }
 
 } // namespace

@@ -236,8 +236,8 @@ bool registerFont(IFileLoader& loader, std::u16string_view path)
     auto data = loader.load(path);
     if (!data || data->getSize() == 0)
         return false;
-    std::vector<std::uint8_t> bytes(data->getSize());
-    if (data->read(bytes.data(), 0, data->getSize()) != bytes.size())
+    std::vector<std::uint8_t> bytes = readFileData(*data);
+    if (bytes.size() != data->getSize())
         return false;
     return FontSystem::registerFontData(std::move(bytes));
 }

@@ -21,14 +21,9 @@ std::shared_ptr<IModelData> ModelLoader::load(const std::shared_ptr<IFileData>& 
 {
     if (!data)
         return nullptr;
-    std::vector<std::uint8_t> bytes(data->getSize());
-    std::uint32_t done = 0;
-    while (done < bytes.size()) {
-        const std::uint32_t n = data->read(bytes.data() + done, done, static_cast<std::uint32_t>(bytes.size()) - done);
-        if (n == 0)
-            return nullptr;
-        done += n;
-    }
+    const std::vector<std::uint8_t> bytes = readFileData(*data);
+    if (bytes.size() != data->getSize())
+        return nullptr;
     return parse(bytes.data(), bytes.size());
 }
 

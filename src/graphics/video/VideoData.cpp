@@ -357,12 +357,13 @@ bool VideoData::openStreams(FrameLimit limit)
     packet_ = av_packet_alloc();
     scratch_ = av_frame_alloc();
     const std::size_t bytes = static_cast<std::size_t>(width_) * height_ * 3;
-    front_.assign(bytes + 64, 0);  // slack for the scaler's last row
+    // The three frame buffers trade places, so each has the slack for the scaler's last row.
+    front_.assign(bytes + 64, 0);
     back_.assign(bytes + 64, 0);
+    frame_.assign(bytes + 64, 0);
     const std::size_t paddedRow = (static_cast<std::size_t>(width_) * 3 + 63) & ~std::size_t{63};
     if (paddedRow != static_cast<std::size_t>(width_) * 3)
         padded_.assign(paddedRow * height_ + 64, 0);
-    frame_.assign(bytes, 0);
     return packet_ != nullptr && scratch_ != nullptr;
 }
 
@@ -699,8 +700,10 @@ bool VideoData::grabFrame()
     std::lock_guard lock(frameMutex_);
     if (serial_ == 0)
         return false;
+    // A newer frame trades places with the one last grabbed; the decode thread only ever
+    // writes back_, so the frame handed out stays as it is until the next grab.
     if (grabbedSerial_ != serial_) {
-        std::memcpy(frame_.data(), front_.data(), frame_.size());
+        frame_.swap(front_);
         grabbedSerial_ = serial_;
     }
     return true;

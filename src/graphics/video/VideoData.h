@@ -255,7 +255,8 @@ private:
     double seekTarget_ = 0, skipBefore_ = -1, lastPublished_ = -1;
     std::deque<Decoded> frames_;
 
-    // The newest converted frame, swapped in under frameMutex_.
+    // The newest converted frame, swapped in under frameMutex_ (from back_ by the decode
+    // thread, into frame_ by grabFrame).
     mutable std::mutex frameMutex_;
     std::vector<std::uint8_t> front_, back_, padded_;
     std::uint64_t serial_ = 0;

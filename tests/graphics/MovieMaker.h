@@ -11,10 +11,12 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace QlTest {
@@ -174,6 +176,23 @@ inline std::vector<std::uint8_t> readWholeFile(const std::string& path)
         std::fclose(f);
     }
     return bytes;
+}
+
+// Red, green, blue, yellow, cyan: the frame colours the playback tests' movies cycle through.
+inline const std::vector<std::uint32_t> kColors = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF};
+
+// Polls done() every 2 ms until it holds (true) or 10 seconds have passed (false), for
+// what the decode thread delivers in its own time.
+template <class F>
+bool waitUntil(F&& done)
+{
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 }  // namespace QlTest

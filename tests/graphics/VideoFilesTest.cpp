@@ -21,20 +21,6 @@ using namespace QlTest;
 
 namespace {
 
-const std::vector<std::uint32_t> kColors = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF};
-
-template <class F>
-bool waitUntil(F&& done)
-{
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > limit)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 TEST(VideoLoading, PlaysMoviesFromAnArchive)
 {
     // Over 1,024,000 bytes, so the file loader keeps a stream and the decoder seeks in it.

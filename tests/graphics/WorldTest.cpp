@@ -18,6 +18,8 @@ constexpr float kPi = std::numbers::pi_v<float>;
 // ---------------------------------------------------------------------------------------
 // Worlds and models without drawing
 
+using Actors = std::vector<std::shared_ptr<IActor>>;
+
 std::shared_ptr<Model> bareModel(int parts)
 {
     auto m = std::make_shared<Model>(nullptr, nullptr);
@@ -40,24 +42,14 @@ TEST(World, DrawsLowerPrioritiesFirstAndDropsReleasedActors)
     a->setPriority(5);
     b->setPriority(-1);
     c->setPriority(2);
-    auto order = world.getActors();
-    ASSERT_EQ(order.size(), 3u);
-    EXPECT_EQ(order[0], b);
-    EXPECT_EQ(order[1], c);
-    EXPECT_EQ(order[2], a);
+    EXPECT_EQ(world.getActors(), (Actors{b, c, a}));
 
     c->release();
     EXPECT_TRUE(c->isReleased());
-    order = world.getActors();  // c is still held here, yet gone from the world
-    ASSERT_EQ(order.size(), 2u);
-    EXPECT_EQ(order[0], b);
-    EXPECT_EQ(order[1], a);
+    EXPECT_EQ(world.getActors(), (Actors{b, a}));  // c is still held here, yet gone from the world
 
-    order.clear();
     b.reset();  // the world never keeps an actor alive
-    order = world.getActors();
-    ASSERT_EQ(order.size(), 1u);
-    EXPECT_EQ(order[0], a);
+    EXPECT_EQ(world.getActors(), Actors{a});
     EXPECT_FALSE(world.createActor(nullptr));
 }
 
@@ -69,23 +61,12 @@ TEST(World, EqualPrioritiesKeepCreationOrderAfterPriorityChanges)
     auto b = world.createActor(model);
     auto c = world.createActor(model);
     a->setPriority(5);
-    auto order = world.getActors();
-    ASSERT_EQ(order.size(), 3u);
-    EXPECT_EQ(order[0], b);
-    EXPECT_EQ(order[1], c);
-    EXPECT_EQ(order[2], a);
+    EXPECT_EQ(world.getActors(), (Actors{b, c, a}));
     a->setPriority(0);  // back to where it was: drawn first again, as the first made
-    order = world.getActors();
-    ASSERT_EQ(order.size(), 3u);
-    EXPECT_EQ(order[0], a);
-    EXPECT_EQ(order[1], b);
-    EXPECT_EQ(order[2], c);
+    EXPECT_EQ(world.getActors(), (Actors{a, b, c}));
     c->setPriority(-3);
     b->setPriority(-3);
-    order = world.getActors();
-    EXPECT_EQ(order[0], b);
-    EXPECT_EQ(order[1], c);
-    EXPECT_EQ(order[2], a);
+    EXPECT_EQ(world.getActors(), (Actors{b, c, a}));
 }
 
 TEST(World, ActorsHaveTheirOwnMaterialsOverSharedGeometry)

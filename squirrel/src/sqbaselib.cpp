@@ -191,12 +191,14 @@ SQInteger base_callee(HSQUIRRELVM v) {
 }
 
 // ---------------------------------------------------------------- shared delegate members
+// A member that is one API call on the object it was called on, leaving
+// that call's result as the return value.
+template <SQRESULT (*F)(HSQUIRRELVM, SQInteger)>
+SQInteger OnSelf(HSQUIRRELVM v) {
+  return SQ_FAILED(F(v, 1)) ? SQ_ERROR : 1;
+}
 SQInteger d_weakref(HSQUIRRELVM v) {
   sq_weakref(v, 1);
-  return 1;
-}
-SQInteger d_tostring(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_tostring(v, 1))) return SQ_ERROR;
   return 1;
 }
 SQInteger d_len(HSQUIRRELVM v) {
@@ -286,14 +288,6 @@ SQInteger str_tolower(HSQUIRRELVM v) { return str_case(v, false); }
 SQInteger str_toupper(HSQUIRRELVM v) { return str_case(v, true); }
 
 // ---------------------------------------------------------------- tables
-SQInteger obj_rawget(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_rawget(v, 1))) return SQ_ERROR;
-  return 1;
-}
-SQInteger obj_rawset(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_rawset(v, 1))) return SQ_ERROR;
-  return 1;
-}
 SQInteger obj_rawin(HSQUIRRELVM v) {
   SQObjectPtr self = A(v, 1), key = A(v, 2), r;
   bool found = false;
@@ -317,10 +311,6 @@ SQInteger obj_clear(HSQUIRRELVM v) {
 SQInteger tbl_setdelegate(HSQUIRRELVM v) {
   if (SQ_FAILED(sq_setdelegate(v, 1))) return SQ_ERROR;
   sq_push(v, 1);
-  return 1;
-}
-SQInteger tbl_getdelegate(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_getdelegate(v, 1))) return SQ_ERROR;
   return 1;
 }
 
@@ -565,10 +555,6 @@ SQInteger fn_acall_impl(HSQUIRRELVM v, bool raise) {
 }
 SQInteger fn_acall(HSQUIRRELVM v) { return fn_acall_impl(v, true); }
 SQInteger fn_pacall(HSQUIRRELVM v) { return fn_acall_impl(v, false); }
-SQInteger fn_bindenv(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_bindenv(v, 1))) return SQ_ERROR;
-  return 1;
-}
 SQInteger fn_getinfos(HSQUIRRELVM v) {
   SQObjectPtr o = A(v, 1);
   SQTable* t = sq_newtable_obj(v->_ss);
@@ -663,22 +649,6 @@ SQInteger thr_getstackinfos(HSQUIRRELVM v) {
 }
 
 // ---------------------------------------------------------------- classes and instances
-SQInteger cls_getattributes(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_getattributes(v, 1))) return SQ_ERROR;
-  return 1;
-}
-SQInteger cls_setattributes(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_setattributes(v, 1))) return SQ_ERROR;
-  return 1;
-}
-SQInteger cls_instance(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_createinstance(v, 1))) return SQ_ERROR;
-  return 1;
-}
-SQInteger cls_getbase(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_getbase(v, 1))) return SQ_ERROR;
-  return 1;
-}
 SQInteger cls_newmember_impl(HSQUIRRELVM v, bool raw) {
   SQInteger n = NArgs(v);
   SQObjectPtr self = A(v, 1), key = A(v, 2), val, attrs;
@@ -695,14 +665,6 @@ SQInteger cls_newmember_impl(HSQUIRRELVM v, bool raw) {
 }
 SQInteger cls_newmember(HSQUIRRELVM v) { return cls_newmember_impl(v, false); }
 SQInteger cls_rawnewmember(HSQUIRRELVM v) { return cls_newmember_impl(v, true); }
-SQInteger inst_getclass(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_getclass(v, 1))) return SQ_ERROR;
-  return 1;
-}
-SQInteger weak_ref(HSQUIRRELVM v) {
-  if (SQ_FAILED(sq_getweakrefval(v, 1))) return SQ_ERROR;
-  return 1;
-}
 
 struct Reg {
   const char* name;
@@ -724,24 +686,24 @@ SQObjectPtr MakeTable(SQSharedState* ss, const Reg* regs) {
   return to;
 }
 
-const Reg kNumber[] = {{"tofloat", num_tofloat, 1, "n|b"},     {"tostring", d_tostring, 1, "."},
+const Reg kNumber[] = {{"tofloat", num_tofloat, 1, "n|b"},     {"tostring", OnSelf<sq_tostring>, 1, "."},
                        {"tointeger", num_tointeger, 1, "n|b"}, {"tochar", num_tochar, 1, "n|b"},
                        {"weakref", d_weakref, 1, nullptr},     {nullptr, nullptr, 0, nullptr}};
 const Reg kString[] = {{"len", d_len, 1, "s"},           {"tointeger", str_tointeger, 1, "s"},
-                       {"tofloat", str_tofloat, 1, "s"}, {"tostring", d_tostring, 1, "."},
+                       {"tofloat", str_tofloat, 1, "s"}, {"tostring", OnSelf<sq_tostring>, 1, "."},
                        {"slice", str_slice, -1, "snn"}, {"find", str_find, -2, "s s n "},
                        {"tolower", str_tolower, 1, "s"}, {"toupper", str_toupper, 1, "s"},
                        {"weakref", d_weakref, 1, nullptr}, {nullptr, nullptr, 0, nullptr}};
 const Reg kTable[] = {{"len", d_len, 1, "t"},
-                      {"rawget", obj_rawget, 2, "t"},
-                      {"rawset", obj_rawset, 3, "t"},
+                      {"rawget", OnSelf<sq_rawget>, 2, "t"},
+                      {"rawset", OnSelf<sq_rawset>, 3, "t"},
                       {"rawdelete", tbl_rawdelete, 2, "t"},
                       {"rawin", obj_rawin, 2, "t"},
                       {"weakref", d_weakref, 1, nullptr},
-                      {"tostring", d_tostring, 1, "."},
+                      {"tostring", OnSelf<sq_tostring>, 1, "."},
                       {"clear", obj_clear, 1, "."},
                       {"setdelegate", tbl_setdelegate, 2, ".t|o"},
-                      {"getdelegate", tbl_getdelegate, 1, "."},
+                      {"getdelegate", OnSelf<sq_getdelegate>, 1, "."},
                       {nullptr, nullptr, 0, nullptr}};
 const Reg kArray[] = {{"len", d_len, 1, "a"},          {"append", arr_append, 2, "a"},
                       {"extend", arr_extend, 2, "aa"}, {"push", arr_append, 2, "a"},
@@ -749,43 +711,43 @@ const Reg kArray[] = {{"len", d_len, 1, "a"},          {"append", arr_append, 2,
                       {"insert", arr_insert, 3, "an"}, {"remove", arr_remove, 2, "an"},
                       {"resize", arr_resize, -2, "an"}, {"reverse", arr_reverse, 1, "a"},
                       {"sort", arr_sort, -1, "ac"},    {"slice", arr_slice, -1, "ann"},
-                      {"weakref", d_weakref, 1, nullptr}, {"tostring", d_tostring, 1, "."},
+                      {"weakref", d_weakref, 1, nullptr}, {"tostring", OnSelf<sq_tostring>, 1, "."},
                       {"clear", obj_clear, 1, "."},    {"map", arr_map, 2, "ac"},
                       {"apply", arr_apply, 2, "ac"},   {"reduce", arr_reduce, 2, "ac"},
                       {"filter", arr_filter, 2, "ac"}, {"find", arr_find, 2, "a."},
                       {nullptr, nullptr, 0, nullptr}};
 const Reg kClosure[] = {{"call", fn_call, -1, "c"},         {"pcall", fn_pcall, -1, "c"},
                         {"acall", fn_acall, 2, "ca"},       {"pacall", fn_pacall, 2, "ca"},
-                        {"weakref", d_weakref, 1, nullptr}, {"tostring", d_tostring, 1, "."},
-                        {"bindenv", fn_bindenv, 2, "c x|y|t"}, {"getinfos", fn_getinfos, 1, "c"},
+                        {"weakref", d_weakref, 1, nullptr}, {"tostring", OnSelf<sq_tostring>, 1, "."},
+                        {"bindenv", OnSelf<sq_bindenv>, 2, "c x|y|t"}, {"getinfos", fn_getinfos, 1, "c"},
                         {nullptr, nullptr, 0, nullptr}};
 const Reg kGenerator[] = {{"getstatus", gen_getstatus, 1, "g"},
                           {"weakref", d_weakref, 1, nullptr},
-                          {"tostring", d_tostring, 1, "."},
+                          {"tostring", OnSelf<sq_tostring>, 1, "."},
                           {nullptr, nullptr, 0, nullptr}};
 const Reg kThread[] = {{"call", thr_call, -1, "v"},         {"wakeup", thr_wakeup, -1, "v"},
                        {"getstatus", thr_getstatus, 1, "v"}, {"weakref", d_weakref, 1, nullptr},
-                       {"getstackinfos", thr_getstackinfos, 2, "vn"}, {"tostring", d_tostring, 1, "."},
+                       {"getstackinfos", thr_getstackinfos, 2, "vn"}, {"tostring", OnSelf<sq_tostring>, 1, "."},
                        {nullptr, nullptr, 0, nullptr}};
-const Reg kClass[] = {{"getattributes", cls_getattributes, 2, "y."},
-                      {"setattributes", cls_setattributes, 3, "y.."},
-                      {"rawget", obj_rawget, 2, "y"},
-                      {"rawset", obj_rawset, 3, "y"},
+const Reg kClass[] = {{"getattributes", OnSelf<sq_getattributes>, 2, "y."},
+                      {"setattributes", OnSelf<sq_setattributes>, 3, "y.."},
+                      {"rawget", OnSelf<sq_rawget>, 2, "y"},
+                      {"rawset", OnSelf<sq_rawset>, 3, "y"},
                       {"rawin", obj_rawin, 2, "y"},
                       {"weakref", d_weakref, 1, nullptr},
-                      {"tostring", d_tostring, 1, "."},
-                      {"instance", cls_instance, 1, "y"},
-                      {"getbase", cls_getbase, 1, "y"},
+                      {"tostring", OnSelf<sq_tostring>, 1, "."},
+                      {"instance", OnSelf<sq_createinstance>, 1, "y"},
+                      {"getbase", OnSelf<sq_getbase>, 1, "y"},
                       {"newmember", cls_newmember, -3, "y"},
                       {"rawnewmember", cls_rawnewmember, -3, "y"},
                       {nullptr, nullptr, 0, nullptr}};
-const Reg kInstance[] = {{"getclass", inst_getclass, 1, "x"}, {"rawget", obj_rawget, 2, "x"},
-                         {"rawset", obj_rawset, 3, "x"},      {"rawin", obj_rawin, 2, "x"},
-                         {"weakref", d_weakref, 1, nullptr},  {"tostring", d_tostring, 1, "."},
+const Reg kInstance[] = {{"getclass", OnSelf<sq_getclass>, 1, "x"}, {"rawget", OnSelf<sq_rawget>, 2, "x"},
+                         {"rawset", OnSelf<sq_rawset>, 3, "x"},      {"rawin", obj_rawin, 2, "x"},
+                         {"weakref", d_weakref, 1, nullptr},  {"tostring", OnSelf<sq_tostring>, 1, "."},
                          {nullptr, nullptr, 0, nullptr}};
-const Reg kWeakref[] = {{"ref", weak_ref, 1, "r"},
+const Reg kWeakref[] = {{"ref", OnSelf<sq_getweakrefval>, 1, "r"},
                         {"weakref", d_weakref, 1, nullptr},
-                        {"tostring", d_tostring, 1, "."},
+                        {"tostring", OnSelf<sq_tostring>, 1, "."},
                         {nullptr, nullptr, 0, nullptr}};
 
 const Reg kBase[] = {{"seterrorhandler", base_seterrorhandler, 2, nullptr},

@@ -150,21 +150,7 @@ SQString* SQString::Concat(SQSharedState* ss, const SQChar* a, SQInteger alen, c
 }
 
 SQString* SQString::Concat(SQSharedState* ss, const SQString* a, const SQString* b) {
-  if (a->_len + b->_len <= kShortConcat) return Concat(ss, a->_val, a->_len, b->_val, b->_len);
-  if ((int64_t)a->_len + (int64_t)b->_len > 0x3FFFFFFF) throw std::bad_alloc();
-  SQInteger len = a->_len + b->_len;
-  SQString* str = AllocString(ss, len);
-  memcpy(str->_val, a->_val, (size_t)a->_len * sizeof(SQChar));
-  memcpy(str->_val + a->_len, b->_val, (size_t)b->_len * sizeof(SQChar));
-  SQHash h = HashStr(str->_val, len);
-  if (SQString* p = FindInterned(ss, str->_val, len, h)) {
-    str->~SQString();
-    free(str);
-    return p;
-  }
-  str->_hash = h;
-  ss->InternAdd(str);
-  return str;
+  return Concat(ss, a->_val, a->_len, b->_val, b->_len);
 }
 
 SQString* SQString::CreateAscii(SQSharedState* ss, const char* s) {

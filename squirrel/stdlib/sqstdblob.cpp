@@ -102,13 +102,7 @@ SQInteger blob_constructor(HSQUIRRELVM v)
         return sq_throwerror(v, u"the blob constructor needs a blob instance");
     Blob *b = Blob::create(size);
     if (!b) return sq_throwerror(v, u"not enough memory for the blob");
-    dropOld(v, kBlobTag);
-    if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(b)))) {
-        delete b;
-        return sq_throwerror(v, u"cannot create blob");
-    }
-    sq_setreleasehook(v, 1, releaseStream);
-    return 0;
+    return attachStream(v, kBlobTag, b, u"cannot create blob");
 }
 
 SQInteger blob_resize(HSQUIRRELVM v)
@@ -210,13 +204,8 @@ SQInteger blob_cloned(HSQUIRRELVM v)
     Blob *b = Blob::create(other->Size());
     if (!b) return sq_throwerror(v, u"not enough memory for the blob");
     if (other->Size() > 0) std::memcpy(b->Data(), other->Data(), size_t(other->Size()));
-    dropOld(v, kBlobTag); // called directly on a blob that already had its data
-    if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(b)))) {
-        delete b;
-        return sq_throwerror(v, u"cannot clone blob");
-    }
-    sq_setreleasehook(v, 1, releaseStream);
-    return 0;
+    // also when called directly on a blob that already had its data
+    return attachStream(v, kBlobTag, b, u"cannot clone blob");
 }
 
 SQInteger g_casti2f(HSQUIRRELVM v)

@@ -59,10 +59,12 @@ SQRESULT declareStream(HSQUIRRELVM v, const SQChar *name, uintptr_t tag, const S
 // Pushes the class stored in the registry under `key`; false if absent.
 bool pushRegistryClass(HSQUIRRELVM v, const SQChar *key);
 
-// Checks that the instance at 1 belongs to the stream class tagged `tag`
-// (false otherwise, touching nothing), then frees the stream already attached
-// to it (a constructor called a second time) so it is not leaked when replaced.
-bool dropOld(HSQUIRRELVM v, uintptr_t tag);
+// Attaches the new stream `s` to the instance at 1, which the caller has
+// checked belongs to the stream class tagged `tag`, and has the instance free
+// it when released. A stream already attached (a constructor called a second
+// time) is freed first so it is not leaked. Returns 0, or raises `failMsg`
+// after freeing `s` when the instance cannot take it.
+SQInteger attachStream(HSQUIRRELVM v, uintptr_t tag, SQStream *s, const SQChar *failMsg);
 
 // Releases an SQStream owned by a script instance.
 SQInteger releaseStream(SQUserPointer p, SQInteger size);

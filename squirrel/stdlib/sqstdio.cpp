@@ -93,14 +93,7 @@ SQInteger file_constructor(HSQUIRRELVM v)
     } else {
         return sq_throwerror(v, u"wrong parameter");
     }
-    auto *file = new File(f, own);
-    dropOld(v, kFileTag);
-    if (SQ_FAILED(sq_setinstanceup(v, 1, static_cast<SQStream *>(file)))) {
-        delete file;
-        return sq_throwerror(v, u"cannot create file");
-    }
-    sq_setreleasehook(v, 1, releaseStream);
-    return 0;
+    return attachStream(v, kFileTag, new File(f, own), u"cannot create file");
 }
 
 SQInteger file_close(HSQUIRRELVM v)

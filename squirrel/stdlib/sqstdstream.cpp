@@ -35,18 +35,21 @@ bool pushRegistryClass(HSQUIRRELVM v, const SQChar *key)
     return false;
 }
 
-bool dropOld(HSQUIRRELVM v, uintptr_t tag)
+SQInteger attachStream(HSQUIRRELVM v, uintptr_t tag, SQStream *s, const SQChar *failMsg)
 {
-    SQUserPointer p = nullptr;
-    // Only an instance of the constructor's own class (or a script class
-    // derived from it) may be (re)initialised: anything else holds a pointer
-    // of another type, which must be neither freed nor replaced.
-    if (sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &p, tagOf(tag)))) return false;
-    if (p) {
+    SQUserPointer old = nullptr;
+    // Only a pointer carrying the stream class's own tag is freed: anything
+    // else is of another type.
+    if (sq_gettype(v, 1) == OT_INSTANCE && SQ_SUCCEEDED(sq_getinstanceup(v, 1, &old, tagOf(tag))) && old) {
         sq_setinstanceup(v, 1, nullptr);
-        delete static_cast<SQStream *>(p);
+        delete static_cast<SQStream *>(old);
     }
-    return true;
+    if (SQ_FAILED(sq_setinstanceup(v, 1, s))) {
+        delete s;
+        return sq_throwerror(v, failMsg);
+    }
+    sq_setreleasehook(v, 1, releaseStream);
+    return 0;
 }
 
 SQInteger releaseStream(SQUserPointer p, SQInteger)

@@ -982,45 +982,7 @@ class Compiler {
       }
       int key = NewReg();
       int val = NewReg();
-      switch (_token) {
-        case TK_FUNCTION:
-        case TK_CONSTRUCTOR: {
-          bool ctor = _token == TK_CONSTRUCTOR;
-          Lex();
-          SQObjectPtr id = ctor ? sq_str(_ss, "constructor") : Expect(TK_IDENTIFIER);
-          Emit(OP_LOADK, key, 0, 0, Literal(id));
-          Expect('(');
-          CreateFunction(id, val, false);
-          break;
-        }
-        case '[': {
-          Lex();
-          Exp k = Expression();
-          ExpTo(k, key);
-          _fs->top = val + 1;
-          Expect(']');
-          Expect('=');
-          Exp v = Expression();
-          ExpTo(v, val);
-          break;
-        }
-        case TK_STRING_LITERAL: {
-          SQObjectPtr id = Expect(TK_STRING_LITERAL);
-          Emit(OP_LOADK, key, 0, 0, Literal(id));
-          Expect(':');
-          Exp v = Expression();
-          ExpTo(v, val);
-          break;
-        }
-        default: {
-          SQObjectPtr id = Expect(TK_IDENTIFIER);
-          Emit(OP_LOADK, key, 0, 0, Literal(id));
-          Expect('=');
-          Exp v = Expression();
-          ExpTo(v, val);
-        }
-      }
-      _fs->top = val + 1;
+      ParseSlot(key, val, true, true);
       int flags = (isstatic ? 1 : 0) | (attrs >= 0 ? 2 : 0) | ((attrs >= 0 ? attrs : 0) << 8);
       Emit(OP_NEWMEMBER, val, target, key, flags);
       if (_token == ';' || _token == ',') Lex();
@@ -1029,6 +991,40 @@ class Compiler {
     Lex();
     SetTop(std::max(top, target + 1));
   }
+  // One slot of a class or table body: 'function name(...)' (and, in a
+  // class, 'constructor(...)'), '[expr] = value', '"name": value' (where
+  // quoted keys are allowed) or 'name = value'. The key is left in register
+  // key, the value in register val, and the top just above val.
+  void ParseSlot(int key, int val, bool inClass, bool quotedKeys) {
+    if (_token == TK_FUNCTION || (inClass && _token == TK_CONSTRUCTOR)) {
+      bool ctor = _token == TK_CONSTRUCTOR;
+      Lex();
+      SQObjectPtr id = ctor ? sq_str(_ss, "constructor") : Expect(TK_IDENTIFIER);
+      Emit(OP_LOADK, key, 0, 0, Literal(id));
+      Expect('(');
+      CreateFunction(id, val, false);
+    } else {
+      SQInteger separator = '=';
+      if (_token == '[') {
+        Lex();
+        Exp k = Expression();
+        ExpTo(k, key);
+        _fs->top = val + 1;
+        Expect(']');
+      } else if (quotedKeys && _token == TK_STRING_LITERAL) {
+        SQObjectPtr id = Expect(TK_STRING_LITERAL);
+        Emit(OP_LOADK, key, 0, 0, Literal(id));
+        separator = ':';
+      } else {
+        SQObjectPtr id = Expect(TK_IDENTIFIER);
+        Emit(OP_LOADK, key, 0, 0, Literal(id));
+      }
+      Expect(separator);
+      Exp v = Expression();
+      ExpTo(v, val);
+    }
+    _fs->top = val + 1;
+  }
   // Table body up to 'close' into register t (already allocated).
   void ParseTable(int t, SQInteger close) {
     Emit(OP_NEWTABLE, t, 0, 0, 0);
@@ -1036,46 +1032,7 @@ class Compiler {
       int top = _fs->top;
       int key = NewReg();
       int val = NewReg();
-      switch (_token) {
-        case TK_FUNCTION: {
-          Lex();
-          SQObjectPtr id = Expect(TK_IDENTIFIER);
-          Emit(OP_LOADK, key, 0, 0, Literal(id));
-          Expect('(');
-          CreateFunction(id, val, false);
-          break;
-        }
-        case '[': {
-          Lex();
-          Exp k = Expression();
-          ExpTo(k, key);
-          _fs->top = val + 1;
-          Expect(']');
-          Expect('=');
-          Exp v = Expression();
-          ExpTo(v, val);
-          break;
-        }
-        case TK_STRING_LITERAL: {
-          if (close == '}') {
-            SQObjectPtr id = Expect(TK_STRING_LITERAL);
-            Emit(OP_LOADK, key, 0, 0, Literal(id));
-            Expect(':');
-            Exp v = Expression();
-            ExpTo(v, val);
-            break;
-          }
-          [[fallthrough]];
-        }
-        default: {
-          SQObjectPtr id = Expect(TK_IDENTIFIER);
-          Emit(OP_LOADK, key, 0, 0, Literal(id));
-          Expect('=');
-          Exp v = Expression();
-          ExpTo(v, val);
-        }
-      }
-      _fs->top = val + 1;
+      ParseSlot(key, val, false, close == '}');
       Emit(OP_NEWSLOT, val, t, key, 0);
       if (_token == ',') Lex();
       else if (_token == ';' && close == '}') Lex();

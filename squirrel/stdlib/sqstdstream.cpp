@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace sqstd {
 
@@ -116,9 +117,16 @@ SQInteger stream_readblob(HSQUIRRELVM v)
     return 1;
 }
 
-template <typename T> bool readValue(SQStream *s, T &out)
+// Reads one T and pushes it as a script integer or float.
+template <typename T> SQInteger pushValue(HSQUIRRELVM v, SQStream *s)
 {
-    return s->Read(&out, SQInteger(sizeof(T))) == SQInteger(sizeof(T));
+    T x;
+    if (s->Read(&x, SQInteger(sizeof(T))) != SQInteger(sizeof(T))) return sq_throwerror(v, u"io error");
+    if constexpr (std::is_floating_point_v<T>)
+        sq_pushfloat(v, SQFloat(x));
+    else
+        sq_pushinteger(v, SQInteger(x));
+    return 1;
 }
 
 SQInteger stream_readn(HSQUIRRELVM v)
@@ -128,52 +136,15 @@ SQInteger stream_readn(HSQUIRRELVM v)
     sq_getinteger(v, 2, &format);
     switch (format) {
     case 'l':
-    case 'i': {
-        int32_t x;
-        if (!readValue(s, x)) return sq_throwerror(v, u"io error");
-        sq_pushinteger(v, x);
-        break;
+    case 'i': return pushValue<int32_t>(v, s);
+    case 's': return pushValue<int16_t>(v, s);
+    case 'w': return pushValue<uint16_t>(v, s);
+    case 'c': return pushValue<int8_t>(v, s);
+    case 'b': return pushValue<uint8_t>(v, s);
+    case 'f': return pushValue<float>(v, s);
+    case 'd': return pushValue<double>(v, s);
+    default: return sq_throwerror(v, u"invalid format");
     }
-    case 's': {
-        int16_t x;
-        if (!readValue(s, x)) return sq_throwerror(v, u"io error");
-        sq_pushinteger(v, x);
-        break;
-    }
-    case 'w': {
-        uint16_t x;
-        if (!readValue(s, x)) return sq_throwerror(v, u"io error");
-        sq_pushinteger(v, x);
-        break;
-    }
-    case 'c': {
-        int8_t x;
-        if (!readValue(s, x)) return sq_throwerror(v, u"io error");
-        sq_pushinteger(v, x);
-        break;
-    }
-    case 'b': {
-        uint8_t x;
-        if (!readValue(s, x)) return sq_throwerror(v, u"io error");
-        sq_pushinteger(v, x);
-        break;
-    }
-    case 'f': {
-        float x;
-        if (!readValue(s, x)) return sq_throwerror(v, u"io error");
-        sq_pushfloat(v, x);
-        break;
-    }
-    case 'd': {
-        double x;
-        if (!readValue(s, x)) return sq_throwerror(v, u"io error");
-        sq_pushfloat(v, SQFloat(x));
-        break;
-    }
-    default:
-        return sq_throwerror(v, u"invalid format");
-    }
-    return 1;
 }
 
 SQInteger stream_writeblob(HSQUIRRELVM v)

@@ -320,38 +320,42 @@ void pushRange(HSQUIRRELVM v, SQInteger begin, SQInteger end)
     sq_rawset(v, -3);
 }
 
-// Reads the subject string and optional start offset; false (with an error
-// raised) when the offset lies outside the string.
-bool subject(HSQUIRRELVM v, const SQChar *&s, SQInteger &len, SQInteger &start, SQRESULT &err)
+// Searches the string at 2 from the optional start offset at 3. On a match
+// sets s (the whole string), b and e and returns true; otherwise returns
+// false with `result` holding what the method returns: 1 with null pushed
+// when nothing matched, or an error raised for a bad offset or a search that
+// gave up.
+bool searchSubject(HSQUIRRELVM v, SQRex *rex, const SQChar *&s, const SQChar *&b, const SQChar *&e,
+                   SQInteger &result)
 {
     sq_getstring(v, 2, &s);
-    len = sq_getsize(v, 2);
-    start = 0;
+    SQInteger len = sq_getsize(v, 2);
+    SQInteger start = 0;
     if (sq_gettop(v) > 2) sq_getinteger(v, 3, &start);
     if (start < 0 || start > len) {
-        err = sq_throwerror(v, u"start position out of range");
+        result = sq_throwerror(v, u"start position out of range");
         return false;
     }
-    return true;
+    if (sqstd_rex_searchrange(rex, s + start, s + len, &b, &e)) return true;
+    if (sqstd::rexAborted(rex)) {
+        result = sq_throwerror(v, u"regular expression too complex for this text");
+    } else {
+        sq_pushnull(v);
+        result = 1;
+    }
+    return false;
 }
 
 SQInteger rex_search(HSQUIRRELVM v)
 {
     SQSTD_REX();
     const SQChar *s;
-    SQInteger len;
-    SQInteger start;
-    SQRESULT err = SQ_ERROR;
-    if (!subject(v, s, len, start, err)) return err;
     const SQChar *b;
     const SQChar *e;
-    if (sqstd_rex_searchrange(rex, s + start, s + len, &b, &e)) {
-        // offsets count from the start of the whole string
-        pushRange(v, SQInteger(b - s), SQInteger(e - s));
-        return 1;
-    }
-    if (sqstd::rexAborted(rex)) return sq_throwerror(v, u"regular expression too complex for this text");
-    sq_pushnull(v);
+    SQInteger result;
+    if (!searchSubject(v, rex, s, b, e, result)) return result;
+    // offsets count from the start of the whole string
+    pushRange(v, SQInteger(b - s), SQInteger(e - s));
     return 1;
 }
 
@@ -371,17 +375,10 @@ SQInteger rex_capture(HSQUIRRELVM v)
 {
     SQSTD_REX();
     const SQChar *s;
-    SQInteger len;
-    SQInteger start;
-    SQRESULT err = SQ_ERROR;
-    if (!subject(v, s, len, start, err)) return err;
     const SQChar *b;
     const SQChar *e;
-    if (!sqstd_rex_searchrange(rex, s + start, s + len, &b, &e)) {
-        if (sqstd::rexAborted(rex)) return sq_throwerror(v, u"regular expression too complex for this text");
-        sq_pushnull(v);
-        return 1;
-    }
+    SQInteger result;
+    if (!searchSubject(v, rex, s, b, e, result)) return result;
     SQInteger n = sqstd_rex_getsubexpcount(rex);
     sq_newarray(v, 0);
     for (SQInteger i = 0; i < n; ++i) {

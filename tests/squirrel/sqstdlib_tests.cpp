@@ -329,6 +329,12 @@ TEST_F(StdLib, RegexpObjects)
     EXPECT_EQ(eval("regexp(\"a\").search(\"abc\", 4)"), "err: start position out of range");
     EXPECT_EQ(eval("regexp(\"a\").capture(\"abc\", -1)"), "err: start position out of range");
     EXPECT_EQ(eval("regexp(\"c\").search(\"abc\", 3) == null"), "ok: true");
+    EXPECT_EQ(eval("regexp(\"z\").capture(\"abc\", 1) == null"), "ok: true");
+    // a search that gives up raises an error instead of reporting no match
+    const std::string text = "\"" + std::string(3000, 'a') + "\"";
+    const std::string tooComplex = "err: regular expression too complex for this text";
+    EXPECT_EQ(eval("regexp(\"(a*)*(a*)*(a*)*b\").search(" + text + ")"), tooComplex);
+    EXPECT_EQ(eval("regexp(\"(a*)*(a*)*(a*)*b\").capture(" + text + ", 1)"), tooComplex);
 }
 
 TEST_F(StdLib, ErrorReportLayout)

@@ -978,17 +978,16 @@ void SQVM::CallDebugHook(int type, SQInteger line) {
   _inhook = false;
 }
 
-// Iteration step shared by foreach: returns 0 when done, 1 otherwise.
+// Iteration step shared by foreach: returns 0 when done, 1 otherwise. The
+// container o and the key, value and iterator slots are distinct objects, so
+// a table or class writes its next slot straight into k and v.
 SQInteger SQVM::FOREACH(SQObjectPtr& o, SQObjectPtr& iter, SQObjectPtr& k, SQObjectPtr& v, bool& gen) {
   gen = false;
   SQInteger idx = sqtype(iter) == OT_INTEGER ? _integer(iter) : 0;
   switch (sqtype(o)) {
     case OT_TABLE: {
-      SQObjectPtr key, val;
-      SQInteger n = _table(o)->Next(idx, key, val);
+      SQInteger n = _table(o)->Next(idx, k, v);
       if (n < 0) return 0;
-      k = key;
-      v = val;
       iter.SetInt(n + 1);
       return 1;
     }
@@ -1009,11 +1008,8 @@ SQInteger SQVM::FOREACH(SQObjectPtr& o, SQObjectPtr& iter, SQObjectPtr& k, SQObj
       return 1;
     }
     case OT_CLASS: {
-      SQObjectPtr key, val;
-      SQInteger n = _class(o)->Next(idx, key, val);
+      SQInteger n = _class(o)->Next(idx, k, v);
       if (n < 0) return 0;
-      k = key;
-      v = val;
       iter.SetInt(n + 1);
       return 1;
     }

@@ -99,6 +99,12 @@ void SQLexer::LexBlockComment() {
   }
 }
 
+SQInteger SQLexer::Follow(SQInteger c, SQInteger ifTaken, SQInteger otherwise) {
+  if (_currdata != c) return otherwise;
+  Next();
+  return ifTaken;
+}
+
 void SQLexer::LexLineComment() {
   while (_currdata != '\n' && _currdata != 0) Next();
 }
@@ -126,21 +132,11 @@ SQInteger SQLexer::Lex() {
           case '>': Next(); return _curtoken = TK_ATTR_CLOSE;
           default: return _curtoken = '/';
         }
-      case '=':
-        Next();
-        if (_currdata != '=') return _curtoken = '=';
-        Next();
-        return _curtoken = TK_EQ;
+      case '=': Next(); return _curtoken = Follow('=', TK_EQ, '=');
       case '<':
         Next();
         switch (_currdata) {
-          case '=':
-            Next();
-            if (_currdata == '>') {
-              Next();
-              return _curtoken = TK_3WAYSCMP;
-            }
-            return _curtoken = TK_LE;
+          case '=': Next(); return _curtoken = Follow('>', TK_3WAYSCMP, TK_LE);
           case '-': Next(); return _curtoken = TK_NEWSLOT;
           case '<': Next(); return _curtoken = TK_SHIFTL;
           case '/': Next(); return _curtoken = TK_ATTR_OPEN;
@@ -148,24 +144,12 @@ SQInteger SQLexer::Lex() {
         return _curtoken = '<';
       case '>':
         Next();
-        if (_currdata == '=') {
-          Next();
-          return _curtoken = TK_GE;
-        }
         if (_currdata == '>') {
           Next();
-          if (_currdata == '>') {
-            Next();
-            return _curtoken = TK_USHIFTR;
-          }
-          return _curtoken = TK_SHIFTR;
+          return _curtoken = Follow('>', TK_USHIFTR, TK_SHIFTR);
         }
-        return _curtoken = '>';
-      case '!':
-        Next();
-        if (_currdata != '=') return _curtoken = '!';
-        Next();
-        return _curtoken = TK_NE;
+        return _curtoken = Follow('=', TK_GE, '>');
+      case '!': Next(); return _curtoken = Follow('=', TK_NE, '!');
       case '@': {
         Next();
         if (_currdata != '"') return _curtoken = '@';
@@ -186,57 +170,25 @@ SQInteger SQLexer::Lex() {
         Next();
         return _curtoken = TK_VARPARAMS;
       }
-      case '&':
-        Next();
-        if (_currdata != '&') return _curtoken = '&';
-        Next();
-        return _curtoken = TK_AND;
-      case '|':
-        Next();
-        if (_currdata != '|') return _curtoken = '|';
-        Next();
-        return _curtoken = TK_OR;
-      case ':':
-        Next();
-        if (_currdata != ':') return _curtoken = ':';
-        Next();
-        return _curtoken = TK_DOUBLE_COLON;
-      case '*':
-        Next();
-        if (_currdata == '=') {
-          Next();
-          return _curtoken = TK_MULEQ;
-        }
-        return _curtoken = '*';
-      case '%':
-        Next();
-        if (_currdata == '=') {
-          Next();
-          return _curtoken = TK_MODEQ;
-        }
-        return _curtoken = '%';
+      case '&': Next(); return _curtoken = Follow('&', TK_AND, '&');
+      case '|': Next(); return _curtoken = Follow('|', TK_OR, '|');
+      case ':': Next(); return _curtoken = Follow(':', TK_DOUBLE_COLON, ':');
+      case '*': Next(); return _curtoken = Follow('=', TK_MULEQ, '*');
+      case '%': Next(); return _curtoken = Follow('=', TK_MODEQ, '%');
       case '-':
         Next();
-        if (_currdata == '=') {
-          Next();
-          return _curtoken = TK_MINUSEQ;
-        }
         if (_currdata == '-') {
           Next();
           return _curtoken = TK_MINUSMINUS;
         }
-        return _curtoken = '-';
+        return _curtoken = Follow('=', TK_MINUSEQ, '-');
       case '+':
         Next();
-        if (_currdata == '=') {
-          Next();
-          return _curtoken = TK_PLUSEQ;
-        }
         if (_currdata == '+') {
           Next();
           return _curtoken = TK_PLUSPLUS;
         }
-        return _curtoken = '+';
+        return _curtoken = Follow('=', TK_PLUSEQ, '+');
       default:
         if (isdigit_(_currdata)) return _curtoken = ReadNumber();
         if (isalpha_(_currdata)) return _curtoken = ReadId();

@@ -38,6 +38,9 @@ struct SQLexer {
 
  private:
   void Next();
+  // Consumes the current character and returns ifTaken when it is c;
+  // otherwise returns otherwise and consumes nothing.
+  SQInteger Follow(SQInteger c, SQInteger ifTaken, SQInteger otherwise);
   SQInteger ReadString(SQInteger delim, bool verbatim);
   SQInteger ReadNumber();
   SQInteger ReadId();

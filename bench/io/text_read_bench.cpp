@@ -7,6 +7,7 @@
 
 #include "io/Factory.h"
 #include "io/TextCodec.h"
+#include "OpaqueDecoder.h"
 
 #include <unistd.h>
 
@@ -21,21 +22,6 @@
 using namespace QlIO;
 
 namespace {
-
-class Opaque : public IDecoder {
-public:
-    explicit Opaque(std::shared_ptr<IDecoder> inner)
-        : inner_(std::move(inner))
-    {
-    }
-    uint32_t decode(char16_t* out, uint32_t cap, const uint8_t* in, uint32_t len) override
-    {
-        return inner_->decode(out, cap, in, len);
-    }
-
-private:
-    std::shared_ptr<IDecoder> inner_;
-};
 
 // Script-like text: mostly ASCII lines, or Japanese dialogue lines.
 std::u16string makeText(size_t approxBytes, bool japanese)
@@ -130,12 +116,12 @@ int main(int argc, char** argv)
         measure(label.c_str(), sjisPath, sjis.size(), createShiftJisDecoder, expect);
         label = std::string("Shift-JIS ") + kind + " (general)";
         measure(label.c_str(), sjisPath, sjis.size(),
-                [] { return std::make_shared<Opaque>(createShiftJisDecoder()); }, expect);
+                [] { return std::make_shared<Testing::OpaqueDecoder>(createShiftJisDecoder()); }, expect);
         label = std::string("UTF-8 ") + kind;
         measure(label.c_str(), utf8Path, utf8.size(), createUtf8Decoder, expect);
         label = std::string("UTF-8 ") + kind + " (general)";
         measure(label.c_str(), utf8Path, utf8.size(),
-                [] { return std::make_shared<Opaque>(createUtf8Decoder()); }, expect);
+                [] { return std::make_shared<Testing::OpaqueDecoder>(createUtf8Decoder()); }, expect);
         for (int which = 0; which < 2; ++which) {
             auto manager = createFileManager(createFileStorage());
             const std::string outPath = std::string(dir) + "/out.txt";

@@ -4,6 +4,7 @@
 #include "io/Factory.h"
 #include "io/MemoryStream.h"
 #include "io/TextCodec.h"
+#include "OpaqueDecoder.h"
 
 #include <cstdlib>
 #include <vector>
@@ -11,21 +12,6 @@
 using namespace QlIO;
 
 namespace {
-
-class Opaque : public IDecoder {
-public:
-    explicit Opaque(std::shared_ptr<IDecoder> inner)
-        : inner_(std::move(inner))
-    {
-    }
-    uint32_t decode(char16_t* out, uint32_t cap, const uint8_t* in, uint32_t len) override
-    {
-        return inner_->decode(out, cap, in, len);
-    }
-
-private:
-    std::shared_ptr<IDecoder> inner_;
-};
 
 std::shared_ptr<IDecoder> makeDecoder(int kind)
 {
@@ -70,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto fast = createStreamReader(createMemoryStream(bytes.data(), length), makeDecoder(kind));
     std::vector<uint8_t> copy = bytes;
     auto general = createStreamReader(createMemoryStream(copy.data(), length),
-                                      std::make_shared<Opaque>(makeDecoder(kind)));
+                                      std::make_shared<Testing::OpaqueDecoder>(makeDecoder(kind)));
     int guard = 0;
     while ((fast->canRead() || general->canRead()) && ++guard < 100000) {
         if (fast->canRead() != general->canRead())

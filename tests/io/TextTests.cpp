@@ -2,6 +2,7 @@
 #include "io/Factory.h"
 #include "io/MemoryStream.h"
 #include "io/StreamReader.h"
+#include "OpaqueDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -29,22 +30,6 @@ std::shared_ptr<IStreamReader> reader(Source& source, std::shared_ptr<IDecoder> 
         source.stream = std::make_shared<Core::MemoryStream>();
     return createStreamReader(source.stream, std::move(decoder));
 }
-
-// A decoder the reader does not recognise, so it takes the general path.
-class Opaque : public IDecoder {
-public:
-    explicit Opaque(std::shared_ptr<IDecoder> inner)
-        : inner_(std::move(inner))
-    {
-    }
-    uint32_t decode(char16_t* out, uint32_t cap, const uint8_t* in, uint32_t len) override
-    {
-        return inner_->decode(out, cap, in, len);
-    }
-
-private:
-    std::shared_ptr<IDecoder> inner_;
-};
 
 // A growable sink for writers.
 class Sink : public IOutputStream {
@@ -122,7 +107,7 @@ TEST(StreamReader, SupplementaryCharactersAreReadAsSurrogatePairs)
     EXPECT_EQ(r->readToEnd(), u"a\U0001F600b\nc");
     // The general path gives the same.
     Source t("a\xF0\x9F\x98\x80" "b\r\nc");
-    r = reader(t, std::make_shared<Opaque>(createUtf8Decoder()));
+    r = reader(t, std::make_shared<Testing::OpaqueDecoder>(createUtf8Decoder()));
     EXPECT_EQ(r->read(), 'a');
     EXPECT_EQ(r->read(), 0xD83D);
     EXPECT_TRUE(r->canRead());
@@ -174,7 +159,7 @@ TEST(StreamReader, FastPathMatchesTheGeneralPath)
     for (auto& make : makers) {
         Source fast(text), slow(text);
         auto a = reader(fast, make());
-        auto b = reader(slow, std::make_shared<Opaque>(make()));
+        auto b = reader(slow, std::make_shared<Testing::OpaqueDecoder>(make()));
         int lines = 0;
         while (a->canRead() || b->canRead()) {
             ASSERT_EQ(a->canRead(), b->canRead());
@@ -184,7 +169,7 @@ TEST(StreamReader, FastPathMatchesTheGeneralPath)
         EXPECT_GT(lines, 10);
         Source fast2(text), slow2(text);
         a = reader(fast2, make());
-        b = reader(slow2, std::make_shared<Opaque>(make()));
+        b = reader(slow2, std::make_shared<Testing::OpaqueDecoder>(make()));
         size_t total = 0;
         while (a->canRead() || b->canRead()) {
             const std::u16string part = a->readToEnd();

@@ -15,6 +15,34 @@ bool badArguments(const void* out, uint32_t outCapacity, const void* in, uint32_
     return out == nullptr || outCapacity == 0 || in == nullptr || inLength == 0;
 }
 
+// UTF-16 units from bytes in either order: min(capacity, length) bytes,
+// rounded down to an even count.
+template <bool LittleEndian>
+uint32_t decodeUtf16(char16_t* out, uint32_t outCapacityBytes, const uint8_t* in, uint32_t inLenBytes)
+{
+    if (badArguments(out, outCapacityBytes, in, inLenBytes))
+        return 0;
+    const uint32_t n = std::min(outCapacityBytes, inLenBytes) & ~1u;
+    constexpr uint32_t lo = LittleEndian ? 0 : 1; // index of the low byte in each pair
+    for (uint32_t i = 0; i < n; i += 2)
+        out[i / 2] = static_cast<char16_t>(in[i + lo] | (in[i + 1 - lo] << 8));
+    return n;
+}
+
+template <bool LittleEndian>
+uint32_t encodeUtf16(uint8_t* out, uint32_t outCapacityBytes, const char16_t* in, uint32_t inLenBytes)
+{
+    if (badArguments(out, outCapacityBytes, in, inLenBytes))
+        return 0;
+    const uint32_t n = std::min(outCapacityBytes, inLenBytes) & ~1u;
+    constexpr uint32_t lo = LittleEndian ? 0 : 1;
+    for (uint32_t i = 0; i < n; i += 2) {
+        out[i + lo] = static_cast<uint8_t>(in[i / 2] & 0xFF);
+        out[i + 1 - lo] = static_cast<uint8_t>(in[i / 2] >> 8);
+    }
+    return n;
+}
+
 } // namespace
 
 uint32_t ShiftJisDecoder::decode(char16_t* out, uint32_t outCapacityBytes, const uint8_t* in, uint32_t inLenBytes)
@@ -121,51 +149,22 @@ uint32_t Utf8Encoder::encode(uint8_t* out, uint32_t outCapacityBytes, const char
 
 uint32_t Utf16DecoderLE::decode(char16_t* out, uint32_t outCapacityBytes, const uint8_t* in, uint32_t inLenBytes)
 {
-    if (badArguments(out, outCapacityBytes, in, inLenBytes))
-        return 0;
-    const uint32_t n = std::min(outCapacityBytes, inLenBytes) & ~1u;
-    for (uint32_t i = 0; i < n; i += 2)
-        out[i / 2] = static_cast<char16_t>(in[i] | (in[i + 1] << 8));
-    return n;
+    return decodeUtf16<true>(out, outCapacityBytes, in, inLenBytes);
 }
 
 uint32_t Utf16EncoderLE::encode(uint8_t* out, uint32_t outCapacityBytes, const char16_t* in, uint32_t inLenBytes)
 {
-    if (badArguments(out, outCapacityBytes, in, inLenBytes))
-        return 0;
-    const uint32_t n = std::min(outCapacityBytes, inLenBytes) & ~1u;
-    for (uint32_t i = 0; i < n; i += 2) {
-        out[i] = static_cast<uint8_t>(in[i / 2] & 0xFF);
-        out[i + 1] = static_cast<uint8_t>(in[i / 2] >> 8);
-    }
-    return n;
+    return encodeUtf16<true>(out, outCapacityBytes, in, inLenBytes);
 }
 
 uint32_t Utf16DecoderBE::decode(char16_t* out, uint32_t outCapacityBytes, const uint8_t* in, uint32_t inLenBytes)
 {
-    if (badArguments(out, outCapacityBytes, in, inLenBytes))
-        return 0;
-    const uint32_t n = std::min(outCapacityBytes, inLenBytes) & ~1u;
-    for (uint32_t i = 0; i < n; i += 2)
-        out[i / 2] = static_cast<char16_t>((in[i] << 8) | in[i + 1]);
-    return n;
+    return decodeUtf16<false>(out, outCapacityBytes, in, inLenBytes);
 }
 
 uint32_t Utf16EncoderBE::encode(uint8_t* out, uint32_t outCapacityBytes, const char16_t* in, uint32_t inLenBytes)
 {
-    if (badArguments(out, outCapacityBytes, in, inLenBytes))
-        return 0;
-    const uint32_t n = std::min(outCapacityBytes, inLenBytes) & ~1u;
-    for (uint32_t i = 0; i < n; i += 2) {
-        out[i] = static_cast<uint8_t>(in[i / 2] >> 8);
-        out[i + 1] = static_cast<uint8_t>(in[i / 2] & 0xFF);
-    }
-    return n;
-}
-
-Utf16Decoder::Utf16Decoder()
-    : inner_(std::make_shared<Utf16DecoderBE>())
-{
+    return encodeUtf16<false>(out, outCapacityBytes, in, inLenBytes);
 }
 
 uint32_t Utf16Decoder::decode(char16_t* out, uint32_t outCapacityBytes, const uint8_t* in, uint32_t inLenBytes)
@@ -177,15 +176,12 @@ uint32_t Utf16Decoder::decode(char16_t* out, uint32_t outCapacityBytes, const ui
     if (markLE || markBE) {
         if (inLenBytes < 4)
             return 0;
-        if (markLE)
-            inner_ = std::make_shared<Utf16DecoderLE>();
-        else
-            inner_ = std::make_shared<Utf16DecoderBE>();
         littleEndian_ = markLE;
         in += 2;
         inLenBytes -= 2;
     }
-    return inner_->decode(out, outCapacityBytes, in, inLenBytes);
+    return littleEndian_ ? decodeUtf16<true>(out, outCapacityBytes, in, inLenBytes)
+                         : decodeUtf16<false>(out, outCapacityBytes, in, inLenBytes);
 }
 
 } // namespace QlIO::Core

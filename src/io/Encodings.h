@@ -5,8 +5,6 @@
 #include "io/IDecoder.h"
 #include "io/IEncoder.h"
 
-#include <memory>
-
 namespace QlIO::Core {
 
 // Shift-JIS (code page 932) to UTF-16; any invalid or incomplete sequence fails.
@@ -64,12 +62,10 @@ public:
 // nothing). Without a mark the current byte order (initially big-endian) is used.
 class Utf16Decoder final : public IDecoder {
 public:
-    Utf16Decoder();
     uint32_t decode(char16_t* out, uint32_t outCapacityBytes, const uint8_t* in, uint32_t inLenBytes) override;
     bool isLittleEndian() const { return littleEndian_; }
 
 private:
-    std::shared_ptr<IDecoder> inner_;
     bool littleEndian_ = false;
 };
 

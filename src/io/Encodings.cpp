@@ -82,7 +82,7 @@ uint32_t ShiftJisEncoder::encode(uint8_t* out, uint32_t outCapacityBytes, const 
         int32_t code = Cp932::encode(in[i]);
         if (code < 0) {
             // A surrogate pair stands for one character: one replacement.
-            if (Utf8::isHighSurrogate(in[i]) && i + 1 < units && Utf8::isLowSurrogate(in[i + 1]))
+            if (Utf8::isPairAt(in, units, i))
                 ++i;
             code = '?';
         }
@@ -127,16 +127,10 @@ uint32_t Utf8Encoder::encode(uint8_t* out, uint32_t outCapacityBytes, const char
 {
     if (badArguments(out, outCapacityBytes, in, inLenBytes))
         return 0;
-    const uint32_t units = inLenBytes / 2;
+    const size_t units = inLenBytes / 2;
     uint32_t written = 0;
-    for (uint32_t i = 0; i < units; ++i) {
-        uint32_t cp = in[i];
-        if (Utf8::isHighSurrogate(in[i]) && i + 1 < units && Utf8::isLowSurrogate(in[i + 1])) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00u);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
+    for (size_t i = 0; i < units;) {
+        const uint32_t cp = Utf8::nextCodePoint(in, units, i);
         uint8_t bytes[4];
         const int length = Utf8::encodeOne(cp, bytes);
         if (written + length > outCapacityBytes)

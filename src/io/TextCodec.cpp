@@ -68,7 +68,7 @@ bool encodeSjis(std::u16string_view text, std::string& out, bool strict)
                 out.clear();
                 return false;
             }
-            if (Utf8::isHighSurrogate(text[i]) && i + 1 < text.size() && Utf8::isLowSurrogate(text[i + 1]))
+            if (Utf8::isPairAt(text.data(), text.size(), i))
                 ++i;
             code = '?';
         }
@@ -85,18 +85,12 @@ std::string toUtf8(std::u16string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t cp = text[i];
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] < 0x80) {
+            out.push_back(static_cast<char>(text[i++]));
             continue;
         }
-        if (Utf8::isHighSurrogate(text[i]) && i + 1 < text.size() && Utf8::isLowSurrogate(text[i + 1])) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
+        const uint32_t cp = Utf8::nextCodePoint(text.data(), text.size(), i);
         uint8_t bytes[4];
         const int n = Utf8::encodeOne(cp, bytes);
         out.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));

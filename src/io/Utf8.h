@@ -1,6 +1,6 @@
 #pragma once
-// Strict UTF-8 sequence decoding shared by the decoder, the text helpers and
-// the reader's fast path.
+// Strict UTF-8 sequence decoding and UTF-16 code point stepping shared by the
+// codecs, the text helpers, the reader's fast path and the writer.
 
 #include <cstddef>
 #include <cstdint>
@@ -84,5 +84,24 @@ inline int encodeOne(uint32_t cp, uint8_t* out)
 
 inline bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 inline bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// True when units i and i + 1 of a UTF-16 text of n units form a surrogate pair.
+inline bool isPairAt(const char16_t* text, size_t n, size_t i)
+{
+    return isHighSurrogate(text[i]) && i + 1 < n && isLowSurrogate(text[i + 1]);
+}
+
+// The code point at unit i of a UTF-16 text of n units, moving i past it: a
+// surrogate pair gives one code point, a lone surrogate gives U+FFFD.
+inline uint32_t nextCodePoint(const char16_t* text, size_t n, size_t& i)
+{
+    const uint32_t unit = text[i];
+    if (isPairAt(text, n, i)) {
+        i += 2;
+        return 0x10000 + ((unit - 0xD800) << 10) + (text[i - 1] - 0xDC00u);
+    }
+    ++i;
+    return unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit;
+}
 
 } // namespace QlIO::Core::Utf8

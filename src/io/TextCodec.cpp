@@ -20,6 +20,31 @@ void appendCodePoint(std::u16string& out, uint32_t cp)
     }
 }
 
+// Decodes UTF-8; each byte of an invalid sequence becomes `replacement`, or
+// decoding fails when it is 0.
+bool decodeUtf8(std::string_view bytes, std::u16string& out, char16_t replacement)
+{
+    out.clear();
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    for (size_t i = 0; i < bytes.size();) {
+        uint32_t cp = 0;
+        const int n = Utf8::decodeOne(p + i, bytes.size() - i, cp);
+        if (n > 0) {
+            appendCodePoint(out, cp);
+            i += static_cast<size_t>(n);
+            continue;
+        }
+        if (replacement == 0) {
+            out.clear();
+            return false;
+        }
+        out.push_back(replacement);
+        ++i;
+    }
+    return true;
+}
+
 // Decodes Shift-JIS; invalid bytes become `replacement`, or fail when it is 0.
 bool decodeSjis(const uint8_t* bytes, size_t length, std::u16string& out, char16_t replacement)
 {
@@ -101,38 +126,13 @@ std::string toUtf8(std::u16string_view text)
 std::u16string fromUtf8(std::string_view bytes)
 {
     std::u16string out;
-    out.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    for (size_t i = 0; i < bytes.size();) {
-        uint32_t cp = 0;
-        const int n = Utf8::decodeOne(p + i, bytes.size() - i, cp);
-        if (n <= 0) {
-            out.push_back(u'\uFFFD');
-            ++i;
-            continue;
-        }
-        appendCodePoint(out, cp);
-        i += static_cast<size_t>(n);
-    }
+    decodeUtf8(bytes, out, u'\uFFFD');
     return out;
 }
 
 bool fromUtf8Strict(std::string_view bytes, std::u16string& out)
 {
-    out.clear();
-    out.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    for (size_t i = 0; i < bytes.size();) {
-        uint32_t cp = 0;
-        const int n = Utf8::decodeOne(p + i, bytes.size() - i, cp);
-        if (n <= 0) {
-            out.clear();
-            return false;
-        }
-        appendCodePoint(out, cp);
-        i += static_cast<size_t>(n);
-    }
-    return true;
+    return decodeUtf8(bytes, out, 0);
 }
 
 std::u16string decodeShiftJis(const uint8_t* bytes, size_t length)

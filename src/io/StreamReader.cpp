@@ -257,22 +257,6 @@ std::u16string StreamReader::readToEnd()
     return text;
 }
 
-std::vector<std::u16string> StreamReader::readLines(uint32_t count)
-{
-    std::vector<std::u16string> lines;
-    while (lines.size() < count && canRead())
-        lines.push_back(readLine());
-    return lines;
-}
-
-std::vector<std::u16string> StreamReader::readAllLines()
-{
-    std::vector<std::u16string> lines;
-    while (canRead())
-        lines.push_back(readLine());
-    return lines;
-}
-
 } // namespace QlIO::Core
 
 namespace QlIO {

@@ -2,6 +2,7 @@
 
 #include "io/IInputStream.h"
 #include "io/IStreamReader.h"
+#include "io/TextLines.h"
 
 #include <memory>
 
@@ -13,7 +14,7 @@ namespace QlIO::Core {
 // Basic Multilingual Plane yields a surrogate pair, read as two units. Four
 // bytes that form no character end the current text (read() gives -1) and
 // are skipped. CR LF is read as LF; a lone CR is kept.
-class StreamReader final : public IStreamReader {
+class StreamReader final : public LineReading<StreamReader, IStreamReader> {
 public:
     StreamReader(std::shared_ptr<IInputStream> stream, std::shared_ptr<IDecoder> decoder);
 
@@ -27,8 +28,6 @@ public:
     int32_t read() override;
     std::u16string readLine() override;
     std::u16string readToEnd() override;
-    std::vector<std::u16string> readLines(uint32_t count) override;
-    std::vector<std::u16string> readAllLines() override;
     bool setDecoder(std::shared_ptr<IDecoder> decoder) override;
     std::shared_ptr<IDecoder> getDecoder() override { return decoder_; }
 

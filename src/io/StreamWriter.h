@@ -2,6 +2,7 @@
 
 #include "io/IOutputStream.h"
 #include "io/IStreamWriter.h"
+#include "io/TextLines.h"
 
 #include <memory>
 
@@ -10,7 +11,7 @@ namespace QlIO::Core {
 // Writes text into a byte stream through an encoder, one character at a time
 // (a surrogate pair is handed to the encoder as one character). LF is written
 // as CR LF. No byte-order mark is written.
-class StreamWriter final : public IStreamWriter {
+class StreamWriter final : public LineWriting<StreamWriter, IStreamWriter> {
 public:
     StreamWriter(std::shared_ptr<IOutputStream> stream, std::shared_ptr<IEncoder> encoder);
 
@@ -23,10 +24,6 @@ public:
     uint32_t write(std::u16string_view text, uint32_t count) override;
     uint32_t write(std::u16string_view text) override;
     uint32_t write(char16_t character) override;
-    uint32_t writeLine(std::u16string_view text, uint32_t count) override;
-    uint32_t writeLine(std::u16string_view text) override;
-    uint32_t writeLine(char16_t character) override;
-    uint32_t writeLine() override;
     bool flush() override { return stream_->flush(); }
     bool setEncoder(std::shared_ptr<IEncoder> encoder) override;
     std::shared_ptr<IEncoder> getEncoder() override { return encoder_; }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "io/IStringReader.h"
+#include "io/TextLines.h"
 
 namespace QlIO::Core {
 
 // Reads units from its own copy of a text. No line-end folding: readLine stops
 // at LF only, and a CR stays in the line.
-class StringReader final : public IStringReader {
+class StringReader final : public LineReading<StringReader, IStringReader> {
 public:
     explicit StringReader(std::u16string text)
         : text_(std::move(text))
@@ -26,8 +27,6 @@ public:
     int32_t read() override { return canRead() ? text_[index_++] : -1; }
     std::u16string readLine() override;
     std::u16string readToEnd() override;
-    std::vector<std::u16string> readLines(uint32_t count) override;
-    std::vector<std::u16string> readAllLines() override;
 
 private:
     std::u16string text_;

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "io/IStringWriter.h"
+#include "io/TextLines.h"
 
 namespace QlIO::Core {
 
 // Collects units unchanged (LF stays LF).
-class StringWriter final : public IStringWriter {
+class StringWriter final : public LineWriting<StringWriter, IStringWriter> {
 public:
     void close() override { closed_ = true; }
     bool isClosed() override { return closed_; }
@@ -15,10 +16,6 @@ public:
     uint32_t write(std::u16string_view text, uint32_t count) override;
     uint32_t write(std::u16string_view text) override;
     uint32_t write(char16_t character) override;
-    uint32_t writeLine(std::u16string_view text, uint32_t count) override;
-    uint32_t writeLine(std::u16string_view text) override;
-    uint32_t writeLine(char16_t character) override;
-    uint32_t writeLine() override;
     bool flush() override { return true; }
     std::u16string getString() override { return text_; }
 

@@ -46,22 +46,6 @@ std::u16string StringReader::readToEnd()
     return out;
 }
 
-std::vector<std::u16string> StringReader::readLines(uint32_t count)
-{
-    std::vector<std::u16string> lines;
-    while (lines.size() < count && canRead())
-        lines.push_back(readLine());
-    return lines;
-}
-
-std::vector<std::u16string> StringReader::readAllLines()
-{
-    std::vector<std::u16string> lines;
-    while (canRead())
-        lines.push_back(readLine());
-    return lines;
-}
-
 // StreamWriter
 
 StreamWriter::StreamWriter(std::shared_ptr<IOutputStream> stream, std::shared_ptr<IEncoder> encoder)
@@ -170,29 +154,6 @@ uint32_t StreamWriter::write(std::u16string_view text)
     return write(text, static_cast<uint32_t>(text.size()));
 }
 
-uint32_t StreamWriter::writeLine(std::u16string_view text, uint32_t count)
-{
-    const uint32_t n = write(text, count);
-    return n + write(u'\n');
-}
-
-uint32_t StreamWriter::writeLine(std::u16string_view text)
-{
-    const uint32_t n = write(text);
-    return n + write(u'\n');
-}
-
-uint32_t StreamWriter::writeLine(char16_t character)
-{
-    const uint32_t n = write(character);
-    return n + write(u'\n');
-}
-
-uint32_t StreamWriter::writeLine()
-{
-    return write(u'\n');
-}
-
 // StringWriter
 
 uint32_t StringWriter::write(std::u16string_view text, uint32_t count)
@@ -215,29 +176,6 @@ uint32_t StringWriter::write(char16_t character)
         return 0;
     text_.push_back(character);
     return 1;
-}
-
-uint32_t StringWriter::writeLine(std::u16string_view text, uint32_t count)
-{
-    const uint32_t n = write(text, count);
-    return n + write(u'\n');
-}
-
-uint32_t StringWriter::writeLine(std::u16string_view text)
-{
-    const uint32_t n = write(text);
-    return n + write(u'\n');
-}
-
-uint32_t StringWriter::writeLine(char16_t character)
-{
-    const uint32_t n = write(character);
-    return n + write(u'\n');
-}
-
-uint32_t StringWriter::writeLine()
-{
-    return write(u'\n');
 }
 
 } // namespace QlIO::Core

@@ -29,9 +29,6 @@ public:
     std::shared_ptr<IEncoder> getEncoder() override { return encoder_; }
 
 private:
-    // Encodes and writes units (one character); true when all bytes went out.
-    bool put(const char16_t* units, uint32_t count);
-
     std::shared_ptr<IOutputStream> stream_;
     std::shared_ptr<IEncoder> encoder_;
     // Set for the encoders that write ASCII as single identical bytes, so the

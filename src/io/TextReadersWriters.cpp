@@ -63,37 +63,17 @@ bool StreamWriter::setEncoder(std::shared_ptr<IEncoder> encoder)
     return true;
 }
 
-bool StreamWriter::put(const char16_t* units, uint32_t count)
-{
-    uint8_t bytes[8];
-    const uint32_t n = encoder_->encode(bytes, count == 1 ? 4 : sizeof bytes, units, count * 2);
-    // A character that does not fit whole is not written at all.
-    return n > 0 && stream_->getRemaining() >= n && stream_->write(bytes, n) == n;
-}
-
 uint32_t StreamWriter::write(char16_t character)
 {
-    if (!stream_->canWrite())
-        return 0;
-    if (character == u'\n') {
-        uint8_t cr[4], lf[4];
-        const char16_t crUnit = u'\r', lfUnit = u'\n';
-        const uint32_t crBytes = encoder_->encode(cr, sizeof cr, &crUnit, 2);
-        const uint32_t lfBytes = encoder_->encode(lf, sizeof lf, &lfUnit, 2);
-        if (crBytes == 0 || lfBytes == 0 || stream_->getRemaining() < crBytes + lfBytes)
-            return 0;
-        const bool ok = stream_->write(cr, crBytes) == crBytes && stream_->write(lf, lfBytes) == lfBytes;
-        return ok ? 1 : 0;
-    }
-    return put(&character, 1) ? 1 : 0;
+    return write(std::u16string_view(&character, 1), 1);
 }
 
 uint32_t StreamWriter::write(std::u16string_view text, uint32_t count)
 {
     if (count > text.size())
         return 0;
-    // Characters are encoded one at a time, exactly as write(character) does,
-    // but collected into a batch that goes to the stream in one write.
+    // Characters are encoded one at a time (a character is written whole or
+    // not at all) and collected into a batch that goes to the stream in one write.
     constexpr uint32_t kMaxCharacters = 1024;
     uint8_t batch[kMaxCharacters * 8];
     uint32_t ends[kMaxCharacters];  // batch offset after each character

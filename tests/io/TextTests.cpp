@@ -257,6 +257,24 @@ TEST(StreamWriter, StopsAtTheFirstFailure)
     EXPECT_EQ(w->write(u'c'), 0u);
 }
 
+TEST(StreamWriter, SingleCharactersAreWholeOrNothing)
+{
+    auto sink = std::make_shared<Sink>(4);
+    auto w = createStreamWriter(sink, createUtf8Encoder());
+    EXPECT_EQ(w->write(char16_t(0xD83D)), 1u); // a lone surrogate is a replacement character
+    EXPECT_EQ(sink->bytes, "\xEF\xBF\xBD");
+    EXPECT_EQ(w->write(u'\u3042'), 0u); // three bytes do not fit in the one left
+    EXPECT_EQ(w->write(u'\n'), 0u);      // nor do CR and LF
+    EXPECT_EQ(sink->bytes, "\xEF\xBF\xBD");
+    EXPECT_EQ(w->write(u'a'), 1u);
+    EXPECT_EQ(sink->bytes, "\xEF\xBF\xBD" "a");
+    // A stream that takes only the CR of a line end: the character does not count.
+    auto liar = std::make_shared<Sink>(1, true);
+    auto w2 = createStreamWriter(liar, createShiftJisEncoder());
+    EXPECT_EQ(w2->write(u'\n'), 0u);
+    EXPECT_EQ(liar->bytes, "\r");
+}
+
 TEST(StringWriter, AppendsUnchanged)
 {
     auto w = createStringWriter();

@@ -88,10 +88,10 @@ class Renderer2d {
   const std::shared_ptr<IVertexBuffer>& buffer() const { return buffer_; }
 
  private:
+  // listType is a list type (points, lines or triangles), so a batch continues only with
+  // its own type.
   bool prepare(int listType, int blend, IEffect2d* effect, ITexture* texture) {
-    if (count_ != 0 && texture == texture_.get() && blend == blend_ && effect == effect_.get() &&
-        (listType == type_ || (listType != Primitive::PointList && type_ != Primitive::PointList &&
-                               (listType == Primitive::LineList) == (type_ == Primitive::LineList))))
+    if (count_ != 0 && listType == type_ && texture == texture_.get() && blend == blend_ && effect == effect_.get())
       return true;
     return restart(listType, blend, effect, texture);
   }

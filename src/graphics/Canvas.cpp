@@ -51,12 +51,6 @@ bool Renderer2d::restart(int listType, int blend, IEffect2d* effect, ITexture* t
   // Textures are allocated at their requested size, so toU(x) = x / width.
   texWidth_ = texture ? static_cast<float>(texture->getWidth()) : 1.0f;
   texHeight_ = texture ? static_cast<float>(texture->getHeight()) : 1.0f;
-  const auto exactReciprocal = [](float size) {
-    const auto n = static_cast<std::uint32_t>(size);
-    return n != 0 && (n & (n - 1)) == 0 ? 1.0f / size : 0.0f;
-  };
-  texWidthReciprocal_ = exactReciprocal(texWidth_);
-  texHeightReciprocal_ = exactReciprocal(texHeight_);
   return true;
 }
 
@@ -316,14 +310,10 @@ bool Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
     tc.texWidth = tw;
     tc.texHeight = th;
     tc.source = source;
-    // For a power-of-two size the reciprocal is exact, and so is the product.
-    const float iw = renderer_.texWidthReciprocal(), ih = renderer_.texHeightReciprocal();
-    const float x1s = static_cast<float>(source.x1), x2s = static_cast<float>(source.x2);
-    const float y1s = static_cast<float>(source.y1), y2s = static_cast<float>(source.y2);
-    tc.u1 = iw != 0.0f ? x1s * iw : x1s / tw;
-    tc.u2 = iw != 0.0f ? x2s * iw : x2s / tw;
-    tc.v1 = ih != 0.0f ? y1s * ih : y1s / th;
-    tc.v2 = ih != 0.0f ? y2s * ih : y2s / th;
+    tc.u1 = static_cast<float>(source.x1) / tw;
+    tc.u2 = static_cast<float>(source.x2) / tw;
+    tc.v1 = static_cast<float>(source.y1) / th;
+    tc.v2 = static_cast<float>(source.y2) / th;
   }
   const float u1 = tc.u1, u2 = tc.u2, v1 = tc.v1, v2 = tc.v2;
   // Corners a b / d c, clockwise from the top left.

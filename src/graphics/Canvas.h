@@ -78,9 +78,6 @@ class Renderer2d {
   }
   float texWidth() const { return texWidth_; }
   float texHeight() const { return texHeight_; }
-  // 1 / texWidth and 1 / texHeight when that is exact (a power of two), else 0.
-  float texWidthReciprocal() const { return texWidthReciprocal_; }
-  float texHeightReciprocal() const { return texHeightReciprocal_; }
   // Draws what is pending, then starts an empty batch.
   void flush();
   std::uint32_t pendingPrimitives() const { return count_; }
@@ -126,7 +123,6 @@ class Renderer2d {
   Vertex2d* base_ = nullptr;
   std::uint32_t used_ = 0, capacity_ = 0;
   float texWidth_ = 1, texHeight_ = 1;
-  float texWidthReciprocal_ = 1, texHeightReciprocal_ = 1;
   std::map<unsigned, std::shared_ptr<IShader>> shaders_;
 };
 

@@ -1,6 +1,9 @@
 #include "GlFixture.h"
 #include "graphics/Effect.h"
 
+#include <cstring>
+#include <string>
+
 using namespace QlTest;
 
 namespace {
@@ -61,6 +64,31 @@ TEST_F(EngineTest, CapsAndRejectedArguments) {
   EXPECT_EQ(engine->getBlendMode(), BlendMode::Subtract);
   EXPECT_EQ(engine->getWidth(), 64);
   EXPECT_EQ(engine->getHeight(), 48);
+}
+
+// A refused program is reported on stderr with the stage (or the link) and the driver's own
+// message after it.
+TEST_F(EngineTest, RefusedProgramsReportTheDriverLog) {
+  const auto reported = [&](const char* source) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(engine->createShader(source, std::strlen(source))) << source;
+    return testing::internal::GetCapturedStderr();
+  };
+  const auto logAfter = [](const std::string& out, const std::string& prefix) {
+    const auto at = out.find(prefix);
+    if (at == std::string::npos) return std::string();
+    return out.substr(at + prefix.size(), out.find('\n', at) - at - prefix.size());
+  };
+  const std::string vertex = reported("#pragma ql vertex\nvoid main() { syntax error }\n#pragma ql fragment\n"
+                                      "out vec4 c;\nvoid main() { c = vec4(1.0); }\n");
+  EXPECT_NE(logAfter(vertex, "effect compile error: vertex program: "), "") << vertex;
+  const std::string fragment = reported("#pragma ql vertex\nvoid main() { gl_Position = vec4(0.0); }\n"
+                                        "#pragma ql fragment\nvoid main() { undefined_call(); }\n");
+  EXPECT_NE(logAfter(fragment, "effect compile error: fragment program: "), "") << fragment;
+  // Each stage compiles, but the fragment stage calls a function declared and never defined.
+  const std::string link = reported("#pragma ql vertex\nvoid main() { gl_Position = vec4(0.0); }\n"
+                                    "#pragma ql fragment\nvec4 g();\nout vec4 c;\nvoid main() { c = g(); }\n");
+  EXPECT_NE(logAfter(link, "effect compile error: link: "), "") << link;
 }
 
 TEST_F(EngineTest, VertexBufferLayouts) {

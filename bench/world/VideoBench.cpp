@@ -13,10 +13,6 @@
 
 using namespace QlGraphics;
 
-namespace {
-
-}  // namespace
-
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 4;

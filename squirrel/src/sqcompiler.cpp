@@ -98,7 +98,9 @@ class Compiler {
   FuncState* _fs = nullptr;
   int _depth = 0;
   int _prevline = 1;  // line of the last consumed token
-  int _stmtline = 1;  // line where the current statement starts
+  // line where the current statement starts: every instruction of a
+  // statement reports it, however many lines the statement spans
+  int _stmtline = 1;
 
   // ------------------------------------------------------------ helpers
   [[noreturn]] void Error(const char* fmt, ...) {
@@ -173,8 +175,11 @@ class Compiler {
   }
   void CloseFunc(int line) {
     (void)line;
-    // implicit 'return' at the end
+    // implicit 'return' at the end, on the line of the closing token
+    int stmtline = _stmtline;
+    _stmtline = _prevline;
     Emit(OP_RETURN, 0, 0, 0, 0);
+    _stmtline = stmtline;
     while (!_fs->locals.empty()) PopLocal();
     _fs->proto->stacksize = std::max(std::max(_fs->proto->stacksize, _fs->top), 1);
     _fs = _fs->parent;
@@ -231,7 +236,7 @@ class Compiler {
   }
   int Emit(int op, int a, int b, int c, int d) {
     SQFunctionProto* p = _fs->proto;
-    int line = std::max(_prevline, _stmtline);
+    int line = _stmtline;
     if (line != _fs->lastline) {
       p->lines.push_back({(int)p->code.size(), line});
       _fs->lastline = line;
@@ -354,6 +359,12 @@ class Compiler {
   // ------------------------------------------------------------ statements
   void Statement() {
     Guard g(this);
+    int outerline = _stmtline;
+    StatementBody();
+    // the enclosing statement (if any) goes on with its own line
+    _stmtline = outerline;
+  }
+  void StatementBody() {
     MarkLine();
     switch (_token) {
       case ';': Lex(); break;
@@ -370,7 +381,7 @@ class Compiler {
         if (isyield) _fs->proto->generator = true;
         Lex();
         if (!IsEndOfStatement()) {
-          Exp e = Expression();
+          Exp e = Comma();
           int r = AnyReg(e);
           if (!isyield && _fs->ntraps == 0 && e.k == E_REG && !_fs->proto->code.empty() &&
               _fs->lasttarget < Pc() && _fs->proto->code.back().op == OP_CALL && _fs->proto->code.back().a == r)
@@ -424,7 +435,7 @@ class Compiler {
       case TK_TRY: TryCatchStatement(); break;
       case TK_THROW: {
         Lex();
-        Exp e = Expression();
+        Exp e = Comma();
         int r = AnyReg(e);
         Emit(OP_THROW, r, 0, 0, 0);
         FreeExp(e);
@@ -433,7 +444,7 @@ class Compiler {
       case TK_CONST: ConstStatement(); break;
       default: {
         int top = _fs->top;
-        Exp e = Expression(true);
+        Exp e = Comma(true);
         // a lone access still performs the lookup (and may raise)
         if (e.k == E_FIELD || e.k == E_FIELDK || e.k == E_GLOBAL) AnyReg(e);
         SetTop(top);
@@ -443,15 +454,15 @@ class Compiler {
   }
   void Statements() {
     while (_token != '}' && _token != TK_DEFAULT && _token != TK_CASE) {
-      if (_token == TK_EOF) Error("expected '}'");
+      if (_token == TK_EOF) Error("expression expected");
       Statement();
       if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
     }
   }
-  void BlockOrStatement() {
+  void BlockOrStatement(bool endsWithSemicolon = true) {
     BeginScope();
     Statement();
-    if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
+    if (endsWithSemicolon && _lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
     EndScope();
   }
   void CondJump(std::vector<int>& falsejumps) {
@@ -465,7 +476,7 @@ class Compiler {
   // Condition: fuses a comparison into a conditional jump when possible.
   int CondExpr() {
     int top = _fs->top;
-    Exp e = Expression();
+    Exp e = Comma();
     int j;
     SQInstruction* last = _fs->proto->code.empty() ? nullptr : &_fs->proto->code.back();
     if (e.k == E_REG && last && last->a == e.r && IsTemp(e.r) && _fs->lasttarget < Pc() && last->op == OP_CMPI &&
@@ -548,11 +559,12 @@ class Compiler {
     Lex();
     int start = Pc();
     BeginLoop();
-    BlockOrStatement();
+    // the body is followed directly by 'while': no ';' between them
+    BlockOrStatement(false);
     Expect(TK_WHILE);
     int cont = Pc();
     Expect('(');
-    Exp e = Expression();
+    Exp e = Comma();
     Expect(')');
     int r = AnyReg(e);
     FreeExp(e);
@@ -673,7 +685,7 @@ class Compiler {
     Lex();
     Expect('(');
     int sw = _fs->top;
-    Exp e = Expression();
+    Exp e = Comma();
     Expect(')');
     Expect('{');
     ExpTo(e, sw);
@@ -869,8 +881,8 @@ class Compiler {
     int trapreg = _fs->top;
     int pt = Emit(OP_PUSHTRAP, trapreg, 0, 0, 0);
     _fs->ntraps++;
-    for (auto& l : _fs->loops) (void)l;
-    BlockOrStatement();
+    // the body is followed directly by 'catch': no ';' between them
+    BlockOrStatement(false);
     _fs->ntraps--;
     Emit(OP_POPTRAP, 0, 1, 0, 0);
     int jend = Emit(OP_JMP, 0, 0, 0, 0);
@@ -985,7 +997,8 @@ class Compiler {
       ParseSlot(key, val, true, true);
       int flags = (isstatic ? 1 : 0) | (attrs >= 0 ? 2 : 0) | ((attrs >= 0 ? attrs : 0) << 8);
       Emit(OP_NEWMEMBER, val, target, key, flags);
-      if (_token == ';' || _token == ',') Lex();
+      // members may end with ';' but, unlike table slots, not with ','
+      if (_token == ';') Lex();
       SetTop(mtop);
     }
     Lex();
@@ -1007,7 +1020,7 @@ class Compiler {
       SQInteger separator = '=';
       if (_token == '[') {
         Lex();
-        Exp k = Expression();
+        Exp k = Comma();
         ExpTo(k, key);
         _fs->top = val + 1;
         Expect(']');
@@ -1042,6 +1055,20 @@ class Compiler {
   }
 
   // ------------------------------------------------------------ expressions
+  // 'a, b, c': every operand is evaluated in order, the value is the last.
+  // The operands before the last are computed for their effects only (a
+  // lone field access still performs its lookup and may raise).
+  Exp Comma(bool discard = false) {
+    int top = _fs->top;
+    Exp e = Expression(discard);
+    while (_token == ',') {
+      if (e.k == E_FIELD || e.k == E_FIELDK || e.k == E_GLOBAL || e.k == E_OUTER) AnyReg(e);
+      SetTop(top);
+      Lex();
+      e = Expression(discard);
+    }
+    return e;
+  }
   void CommaExpr() {
     for (;;) {
       int top = _fs->top;
@@ -1429,6 +1456,7 @@ class Compiler {
           v.k = E_FIELD;
           v.key = key;
         }
+        if (v.k == E_LOCAL || v.k == E_OUTER) Error("cannot delete an (outer) local");
         if (v.k != E_FIELD) Error("can't delete an expression");
         FreeExp(v);
         int d = NewReg();
@@ -1527,6 +1555,8 @@ class Compiler {
       if (_token == ',') {
         Lex();
         if (_token == ')') Error("expression expected, found ')'");
+      } else if (_token == TK_EOF) {
+        Error("expression expected");
       } else if (_token != ')') {
         Error("expected ')'");
       }
@@ -1577,9 +1607,9 @@ class Compiler {
     }
     SQObjectPtr cv;
     if (Consts()->Get(id, cv)) {
-      if (sqtype(cv) == OT_TABLE && _token == '.') {
-        // enum member: resolved at compile time
-        Lex();
+      if (sqtype(cv) == OT_TABLE) {
+        // an enum is no value of its own: only its members are
+        Expect('.');
         SQObjectPtr member = Expect(TK_IDENTIFIER);
         SQObjectPtr mv;
         if (!_table(cv)->Get(member, mv)) Error("invalid enum [no '%s' field in '%s']", sq_toutf8(_string(member)->_val).c_str(), sq_toutf8(_string(id)->_val).c_str());
@@ -1695,7 +1725,7 @@ class Compiler {
       }
       case '(': {
         Lex();
-        Exp v = Expression();
+        Exp v = Comma();
         Expect(')');
         return v;
       }

@@ -303,18 +303,19 @@ SQInteger SQLexer::ReadNumber() {
       Next();
     }
     if (buf.size() > 8) Error("too many digits for an Hex number");
-    if (buf.empty()) Error("expected hex digits");
+    // '0x' without digits reads as 0
     _nvalue = (SQInteger)(uint32_t)strtoul(buf.c_str(), nullptr, 16);
     return TK_INTEGER;
   }
-  if (firstchar == '0' && isdigit_(_currdata)) {
+  // a leading 0 starts an octal number only when an octal digit follows:
+  // 08 and 09 are decimal, while 018 is refused
+  if (firstchar == '0' && _currdata >= '0' && _currdata <= '7') {
     type = TOCTAL;
-    while (isdigit_(_currdata)) {
-      if (_currdata > '7') Error("invalid octal number");
+    while (_currdata >= '0' && _currdata <= '7') {
       buf.push_back((char)_currdata);
       Next();
     }
-    if (isalpha_(_currdata)) Error("invalid octal number");
+    if (isdigit_(_currdata) || isalpha_(_currdata)) Error("invalid octal number");
     _nvalue = (SQInteger)(uint32_t)strtoul(buf.c_str(), nullptr, 8);
     return TK_INTEGER;
   }

@@ -197,7 +197,7 @@ TEST(Language, CompileErrorsAreReportedNotCrashes) {
   EXPECT_EQ(RunScript(u"break"), u"COMPILE:'break' has to be in a loop block");
   EXPECT_EQ(RunScript(u"local s = \"abc"), u"COMPILE:unfinished string");
   EXPECT_EQ(RunScript(u"/* open"), u"COMPILE:missing \"*/\" in comment");
-  EXPECT_EQ(RunScript(u"local x = 0x"), u"COMPILE:expected hex digits");
+  EXPECT_EQ(RunScript(u"local x = 018"), u"COMPILE:invalid octal number");
   EXPECT_EQ(RunScript(u"x <- "), u"COMPILE:expression expected");
   EXPECT_EQ(RunScript(u"local a = 1 local b = 2"), u"COMPILE:end of statement expected (; or lf)");
 }

@@ -173,7 +173,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             if (sqtype(self) == OT_TABLE) {
               SQTable::Node* n = _table(self)->FindNode(K[ins.d]);
               if (n) {
-                R[ins.a] = n->val;
+                R[ins.a] = sq_realval(n->val);
                 DISPATCH();
               }
             } else if (sqtype(self) == OT_INSTANCE) {
@@ -182,13 +182,14 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               if (n) {
                 SQInteger mi = _integer(n->val);
                 if (SQ_MEMBER_IS_METHOD(mi)) R[ins.a] = in->cls()->_methods[(size_t)SQ_MEMBER_IDX(mi)].val;
-                else R[ins.a] = in->_values[(size_t)SQ_MEMBER_IDX(mi)];
+                else R[ins.a] = sq_realval(in->_values[(size_t)SQ_MEMBER_IDX(mi)]);
                 DISPATCH();
               }
             }
             SYNC();
             SQObjectPtr tmp;
-            GetOrRaise(self, K[ins.d], tmp, false);
+            // a member of 'this' missing everywhere is looked up in the root table
+            GetOrRaise(self, K[ins.d], tmp, ins.b == 0);
             AFTERCALL();
             R[ins.a] = std::move(tmp);
             DISPATCH();
@@ -200,19 +201,19 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               SQArray* a = _array(self);
               SQInteger i = _integer(key);
               if (i >= 0 && i < a->Size()) {
-                R[ins.a] = a->_values[(size_t)i];
+                R[ins.a] = sq_realval(a->_values[(size_t)i]);
                 DISPATCH();
               }
             } else if (sqtype(self) == OT_TABLE) {
               SQTable::Node* n = _table(self)->FindNode(key);
               if (n) {
-                R[ins.a] = n->val;
+                R[ins.a] = sq_realval(n->val);
                 DISPATCH();
               }
             }
             SYNC();
             SQObjectPtr tmp;
-            GetOrRaise(self, key, tmp, false);
+            GetOrRaise(self, key, tmp, ins.b == 0);
             AFTERCALL();
             R[ins.a] = std::move(tmp);
             DISPATCH();
@@ -222,7 +223,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             if (sqtype(self) == OT_TABLE) {
               SQTable::Node* n = _table(self)->FindNode(K[ins.d]);
               if (n) {
-                R[ins.a] = n->val;
+                R[ins.a] = sq_realval(n->val);
                 DISPATCH();
               }
             }
@@ -612,6 +613,10 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               // the callee replaces the running frame
               {
                 SQObjectPtr c(fn);
+                // the callee's bound environment may be held only by the
+                // registers about to be cleared: keep it until it is 'this'
+                SQObjectPtr env;
+                if (sqtype(_closure(c)->_env) == OT_WEAKREF) env = _weakref(_closure(c)->_env)->_obj;
                 CloseOuters(base);
                 SQInteger target = ci->target;
                 bool root = ci->root;

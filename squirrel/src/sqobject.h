@@ -200,6 +200,12 @@ struct SQWeakRef : SQRefCounted {
 
 SQObjectPtr sq_getweakref(SQObjectType t, SQRefCounted* o);
 
+// A weak reference read out of a table slot, an array element or a member
+// stands for its target (null once the target is gone).
+inline const SQObject& sq_realval(const SQObject& o) {
+  return o._type == OT_WEAKREF ? o._unVal.pWeakRef->_obj : o;
+}
+
 struct SQTable : SQCollectable {
   struct Node {
     SQObjectPtr key;  // OT_NULL: empty; type 0: deleted
@@ -239,7 +245,9 @@ struct SQTable : SQCollectable {
     uint32_t i = HashKey(key) & mask;
     for (;;) {
       Node* n = &_nodes[i];
-      if (n->key._type == key._type && n->key._unVal.pRefCounted == key._unVal.pRefCounted) return n;
+      // a null key meets the first empty node: null is never a key
+      if (n->key._type == key._type && n->key._unVal.pRefCounted == key._unVal.pRefCounted)
+        return key._type != OT_NULL ? n : nullptr;
       if (n->key._type == OT_NULL) return nullptr;
       i = (i + 1) & mask;
     }
@@ -247,7 +255,7 @@ struct SQTable : SQCollectable {
   bool Get(const SQObject& key, SQObjectPtr& out) const {
     Node* n = FindNode(key);
     if (!n) return false;
-    out = n->val;
+    out = sq_realval(n->val);
     return true;
   }
   bool Set(const SQObject& key, const SQObject& val) {  // only existing
@@ -264,7 +272,7 @@ struct SQTable : SQCollectable {
     for (uint32_t j = (uint32_t)i; j < _cap; j++) {
       if (_nodes[j].key._type != OT_NULL && _nodes[j].key._type != 0) {
         key = _nodes[j].key;
-        val = _nodes[j].val;
+        val = sq_realval(_nodes[j].val);
         return (SQInteger)j;
       }
     }
@@ -452,7 +460,7 @@ struct SQInstance : SQCollectable {
     SQInteger mi = 0;
     if (!cls()->GetMemberIndex(key, mi)) return false;
     if (SQ_MEMBER_IS_METHOD(mi)) out = cls()->_methods[SQ_MEMBER_IDX(mi)].val;
-    else out = _values[SQ_MEMBER_IDX(mi)];
+    else out = sq_realval(_values[SQ_MEMBER_IDX(mi)]);
     return true;
   }
   bool Set(const SQObject& key, const SQObject& val) {

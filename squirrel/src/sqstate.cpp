@@ -499,6 +499,15 @@ SQClass::SQClass(SQSharedState* ss, SQClass* base) : SQCollectable(ss) {
 bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& val, bool bstatic) {
   bool isfunc = sqtype(val) == OT_CLOSURE || sqtype(val) == OT_NATIVECLOSURE;
   bool belongsToClass = isfunc || bstatic;
+  // a function (or static) named like a metamethod is the class's
+  // metamethod only, not a member that can be read or iterated
+  if (belongsToClass && sqtype(key) == OT_STRING) {
+    for (int i = 0; i < MT_LAST; i++)
+      if (sq_rawequal(key, ss->_metanames[i])) {
+        _metamethods[i] = val;
+        return true;
+      }
+  }
   if (_locked && !belongsToClass) return false;
   SQInteger mi = 0;
   SQTable::Node* n = members()->FindNode(key);
@@ -531,8 +540,6 @@ done:
       GetMemberIndex(key, m);
       _constructoridx = SQ_MEMBER_IDX(m);
     }
-    for (int i = 0; i < MT_LAST; i++)
-      if (sq_rawequal(key, ss->_metanames[i])) _metamethods[i] = val;
   }
   return true;
 }
@@ -540,7 +547,7 @@ done:
 bool SQClass::Get(const SQObject& key, SQObjectPtr& out) const {
   SQInteger mi = 0;
   if (!GetMemberIndex(key, mi)) return false;
-  out = SQ_MEMBER_IS_METHOD(mi) ? _methods[(size_t)SQ_MEMBER_IDX(mi)].val : _defaults[(size_t)SQ_MEMBER_IDX(mi)].val;
+  out = sq_realval(SQ_MEMBER_IS_METHOD(mi) ? _methods[(size_t)SQ_MEMBER_IDX(mi)].val : _defaults[(size_t)SQ_MEMBER_IDX(mi)].val);
   return true;
 }
 
@@ -574,7 +581,7 @@ SQInteger SQClass::Next(SQInteger i, SQObjectPtr& key, SQObjectPtr& val) {
   SQInteger r = members()->Next(i, key, mi);
   if (r < 0) return r;
   SQInteger m = _integer(mi);
-  val = SQ_MEMBER_IS_METHOD(m) ? _methods[(size_t)SQ_MEMBER_IDX(m)].val : _defaults[(size_t)SQ_MEMBER_IDX(m)].val;
+  val = sq_realval(SQ_MEMBER_IS_METHOD(m) ? _methods[(size_t)SQ_MEMBER_IDX(m)].val : _defaults[(size_t)SQ_MEMBER_IDX(m)].val);
   return r;
 }
 

@@ -98,14 +98,23 @@ void SQVM::RaiseObj(const SQObject& o) {
   throw SQVMError{};
 }
 
+// Values inside error texts: strings cut to 50 units, floats with 14
+// significant digits, anything else by its type name.
 SQString* SQVM::PrintObj(const SQObject& o) {
   switch (sqtype(o)) {
-    case OT_STRING: return _string(o);
+    case OT_STRING: {
+      SQString* s = _string(o);
+      return s->_len <= 50 ? s : SQString::Create(_ss, s->_val, 50);
+    }
     case OT_INTEGER: {
       SQChar digits[12];
       return SQString::Create(_ss, digits, sq_intdigits(_integer(o), digits));
     }
-    case OT_FLOAT: return SQString::Create(_ss, sq_fmtfloat(_float(o)));
+    case OT_FLOAT: {
+      char buf[64];
+      snprintf(buf, sizeof buf, "%.14g", (double)_float(o));
+      return _ss->Str(buf);
+    }
     default: return _ss->Str(sq_typename(sqtype(o)));
   }
 }
@@ -213,13 +222,8 @@ bool SQVM::GetMetaMethod(const SQObject& o, SQMetaMethod mm, SQObjectPtr& closur
     case OT_TABLE:
     case OT_USERDATA: {
       const SQObjectPtr& del = sqtype(o) == OT_TABLE ? _table(o)->_delegate : _userdata(o)->_delegate;
-      SQTable* d = sqtype(del) == OT_TABLE ? _table(del) : nullptr;
-      int guard = 0;
-      while (d && guard++ < 1000) {
-        if (d->Get(_ss->_metanames[mm], closure)) return true;
-        d = sqtype(d->_delegate) == OT_TABLE ? _table(d->_delegate) : nullptr;
-      }
-      return false;
+      // only the object's own delegate is searched, not the delegate's delegates
+      return sqtype(del) == OT_TABLE && _table(del)->Get(_ss->_metanames[mm], closure);
     }
     case OT_INSTANCE: {
       const SQObjectPtr& m = _instance(o)->cls()->_metamethods[mm];
@@ -314,7 +318,7 @@ bool SQVM::Get(const SQObject& self, const SQObject& key, SQObjectPtr& dest, boo
         SQInteger i = tointeger(key);
         SQArray* a = _array(self);
         if (i >= 0 && i < a->Size()) {
-          dest = a->_values[(size_t)i];
+          dest = sq_realval(a->_values[(size_t)i]);
           return true;
         }
         return false;
@@ -660,9 +664,8 @@ SQInteger SQVM::Compare(const SQObject& a, const SQObject& b) {
         SQObjectPtr aa(a), bb(b), c, r;
         if (GetMetaMethod(aa, MT_CMP, c)) {
           CallMeta(c, aa, 1, &bb, r);
-          if (sqtype(r) == OT_INTEGER) return _integer(r) < 0 ? -1 : _integer(r) > 0 ? 1 : 0;
-          if (sqtype(r) == OT_FLOAT) return _float(r) < 0 ? -1 : _float(r) > 0 ? 1 : 0;
-          RaiseAscii("_cmp must return an integer");
+          if (sqtype(r) != OT_INTEGER) RaiseAscii("_cmp must return an integer");
+          return _integer(r) < 0 ? -1 : _integer(r) > 0 ? 1 : 0;
         }
         [[fallthrough]];
       }
@@ -678,13 +681,7 @@ SQInteger SQVM::Compare(const SQObject& a, const SQObject& b) {
   }
   if (ta == OT_NULL) return -1;
   if (tb == OT_NULL) return 1;
-  if (ta == OT_INSTANCE || ta == OT_TABLE || ta == OT_USERDATA) {
-    SQObjectPtr aa(a), bb(b), c, r;
-    if (GetMetaMethod(aa, MT_CMP, c)) {
-      CallMeta(c, aa, 1, &bb, r);
-      if (sqtype(r) == OT_INTEGER) return _integer(r) < 0 ? -1 : _integer(r) > 0 ? 1 : 0;
-    }
-  }
+  // _cmp only compares two values of the same type
   RaiseCompare(a, b);
 }
 
@@ -699,7 +696,7 @@ bool SQVM::IsEqual(const SQObject& a, const SQObject& b) {
 
 bool SQVM::InstanceOf(const SQObject& inst, const SQObject& cls) {
   if (sqtype(cls) != OT_CLASS)
-    RaiseAscii("cannot apply instanceof between a %s and a %s", sq_typename(sqtype(inst)), sq_typename(sqtype(cls)));
+    RaiseAscii("cannot apply instanceof between a %s and a %s", sq_typename(sqtype(cls)), sq_typename(sqtype(inst)));
   if (sqtype(inst) != OT_INSTANCE) return false;
   return _instance(inst)->InstanceOf(_class(cls));
 }
@@ -995,7 +992,7 @@ SQInteger SQVM::FOREACH(SQObjectPtr& o, SQObjectPtr& iter, SQObjectPtr& k, SQObj
       SQArray* a = _array(o);
       if (idx >= a->Size()) return 0;
       k.SetInt(idx);
-      v = a->_values[(size_t)idx];
+      v = sq_realval(a->_values[(size_t)idx]);
       iter.SetInt(idx + 1);
       return 1;
     }

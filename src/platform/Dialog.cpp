@@ -24,4 +24,10 @@ bool askYesNo(NativeWindow* parent, const std::string& captionUtf8, const std::s
   return pressed == 1;
 }
 
+void showError(NativeWindow* parent, const std::string& captionUtf8, const std::string& textUtf8) {
+  if (isHeadless()) return;
+  SDL_Window* owner = parent ? static_cast<SDL_Window*>(parent->sdlWindow()) : nullptr;
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, captionUtf8.c_str(), textUtf8.c_str(), owner);
+}
+
 }  // namespace QlPlatform

@@ -609,7 +609,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             SQInteger cbase = base + ins.a + 1;
             SYNC();
             if (ins.op == OP_TAILCALL && sqtype(fn) == OT_CLOSURE && !_closure(fn)->proto()->generator &&
-                !ci->generator && ci->ntraps == 0) {
+                !ci->generator && ci->ntraps == 0 && !ci->ctor) {
               // the callee replaces the running frame
               {
                 SQObjectPtr c(fn);
@@ -663,6 +663,26 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               ip = ci->ip;
               DISPATCH();
             }
+            if (sqtype(fn) == OT_CLASS) {
+              SQClass* cls = _class(fn);
+              if (cls->_constructoridx >= 0) {
+                const SQObjectPtr& ctor = cls->_methods[(size_t)cls->_constructoridx].val;
+                if (sqtype(ctor) == OT_CLOSURE && !_closure(ctor)->proto()->generator) {
+                  // the constructor runs as a frame of this run; the new
+                  // instance is 'this' and, already in place, the result
+                  {
+                    SQObjectPtr c(ctor), inst(cls->CreateInstance());
+                    R[ins.a + 1] = inst;
+                    fn = std::move(inst);
+                    EnterScriptFrame(c, cbase, nargs, base + ins.a, false);
+                  }
+                  _frames.back().ctor = true;
+                  RELOAD();
+                  ip = ci->ip;
+                  DISPATCH();
+                }
+              }
+            }
             if (sqtype(fn) == OT_NATIVECLOSURE) {
              {
               SQObjectPtr c(fn);
@@ -700,7 +720,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             DISPATCH();
           }
           case OP_RETURN: L_OP_RETURN: {
-            if (!ci->root && !ci->generator && ci->ntraps == 0) {
+            if (!ci->root && !ci->generator && ci->ntraps == 0 && !ci->ctor) {
               // return to a script caller: the result goes to the slot
               // right below the callee's registers
               if (ins.b) R[-1] = std::move(R[ins.a]);
@@ -721,11 +741,14 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             SQObjectPtr ret;
             if (ins.b) ret = std::move(R[ins.a]);
             bool root = ci->root;
+            bool ctor = ci->ctor;
+            bool leaveloop = ci->foreachgen;
             SQInteger target = ci->target;
             SQInteger stacksize = ci->proto->stacksize;
             if (ci->generator) {
               ci->generator->Kill();
               ci->generator = nullptr;
+              if (!root) R[-1].Null();  // the generator was kept alive there while it ran
             }
             if (ci->ntraps == 0) {
               if (_openouters && _openouters->_idx >= base) CloseOuters(base);
@@ -741,9 +764,11 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
               if ((SQInteger)_frames.size() == 0 || _nestedexec == 1) _state = SQ_VMSTATE_IDLE;
               return true;
             }
-            _stack[(size_t)target] = std::move(ret);
+            // a constructor's caller keeps the instance as its result
+            if (!ctor) _stack[(size_t)target] = std::move(ret);
             RELOAD();
             ip = ci->ip;
+            if (leaveloop) ip += (ip - 1)->d;
             _top = base + ci->proto->stacksize;
             DISPATCH();
           }
@@ -805,24 +830,15 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
                 ip += ins.d;
                 DISPATCH();
               }
-              bool dead;
-              {
-                SQObjectPtr gobj(R[ins.a]);
-                SQObjectPtr ret;
-                SQInteger n = sqtype(R[ins.a + 3]) == OT_INTEGER ? _integer(R[ins.a + 3]) : 0;
-                _top = base + ci->proto->stacksize;
-                // resume the generator
-                extern bool sq_resumegenerator(SQVM * v, SQGenerator * g, SQObjectPtr & ret);
-                if (!sq_resumegenerator(this, g, ret)) throw SQVMError{};
-                AFTERCALL();
-                dead = g->_state == SQGenerator::eDead;
-                if (!dead) {
-                  R[ins.a + 1].SetInt(n);
-                  R[ins.a + 2] = std::move(ret);
-                  R[ins.a + 3].SetInt(n + 1);
-                }
-              }
-              if (dead) ip += ins.d;
+              // the generator runs as a frame of this run: a yield puts the
+              // value in place and enters the body, its end leaves the loop
+              SQInteger n = sqtype(R[ins.a + 3]) == OT_INTEGER ? _integer(R[ins.a + 3]) : 0;
+              R[ins.a + 1].SetInt(n);
+              R[ins.a + 3].SetInt(n + 1);
+              PushGeneratorFrame(g, base + ci->proto->stacksize + 1, base + ins.a + 2, false);
+              _frames.back().foreachgen = true;
+              RELOAD();
+              ip = ci->ip;
               DISPATCH();
             }
             if (!more) ip += ins.d;
@@ -876,24 +892,29 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
             g->_state = SQGenerator::eSuspended;
             ci->generator = nullptr;
             bool root = ci->root;
+            SQInteger target = ci->target;
             _frames.pop_back();
             for (SQInteger i = 0; i < stacksize; i++) R[i].Null();
-            (void)root;
-            retval = std::move(ret);
-            return true;
+            if (root) {
+              retval = std::move(ret);
+              return true;
+            }
+            R[-1].Null();  // the generator was kept alive there while it ran
+            _stack[(size_t)target] = std::move(ret);
+            RELOAD();
+            ip = ci->ip;
+            _top = base + ci->proto->stacksize;
+            DISPATCH();
           }
           case OP_RESUME: L_OP_RESUME: {
             SYNC();
             if (sqtype(R[ins.b]) != OT_GENERATOR)
               RaiseAscii("trying to resume a '%s',only genenerator can be resumed", sq_typename(sqtype(R[ins.b])));
-            {
-              SQObjectPtr g(R[ins.b]), ret;
-              extern bool sq_resumegenerator(SQVM * v, SQGenerator * g, SQObjectPtr & ret);
-              _top = base + ci->proto->stacksize;
-              if (!sq_resumegenerator(this, _generator(g), ret)) throw SQVMError{};
-              AFTERCALL();
-              R[ins.a] = std::move(ret);
-            }
+            // the generator runs as a frame of this run: its yield or
+            // return writes R[a] and continues here
+            PushGeneratorFrame(_generator(R[ins.b]), base + ci->proto->stacksize + 1, base + ins.a, false);
+            RELOAD();
+            ip = ci->ip;
             DISPATCH();
           }
           case OP_GETBASE: L_OP_GETBASE: {
@@ -967,53 +988,55 @@ bool SQVM::HandleError(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror
   }
 }
 
-// Resumes a suspended generator on top of the current stack.
-bool sq_resumegenerator(SQVM* v, SQGenerator* g, SQObjectPtr& ret) {
-  SQObjectPtr keep(g);
-  if (g->_state == SQGenerator::eRunning) {
-    v->_lasterror = sq_str(v->_ss, "resuming active generator");
-    return false;
-  }
-  if (g->_state == SQGenerator::eDead) {
-    v->_lasterror = sq_str(v->_ss, "resuming dead generator");
-    return false;
-  }
-  SQClosure* cl = _closure(g->_func);
-  SQFunctionProto* p = cl->proto();
-  if ((SQInteger)v->_frames.size() >= SQ_MAX_FRAMES) {
-    v->_lasterror = sq_str(v->_ss, "stack overflow");
-    return false;
-  }
-  SQInteger base = v->_top;
-  v->EnsureStack(base + p->stacksize + 1);
-  for (size_t i = 0; i < g->_stack.size(); i++) v->_stack[(size_t)base + i] = std::move(g->_stack[i]);
+void SQVM::PushGeneratorFrame(SQGenerator* g, SQInteger base, SQInteger target, bool root) {
+  if (g->_state == SQGenerator::eRunning) RaiseAscii("resuming active generator");
+  if (g->_state == SQGenerator::eDead) RaiseAscii("resuming dead generator");
+  if ((SQInteger)_frames.size() >= SQ_MAX_FRAMES) RaiseAscii("stack overflow");
+  SQFunctionProto* p = _closure(g->_func)->proto();
+  EnsureStack(base + p->stacksize + 1);
+  _stack[(size_t)base - 1] = SQObjectPtr(g);
+  for (size_t i = 0; i < g->_stack.size(); i++) _stack[(size_t)base + i] = std::move(g->_stack[i]);
   g->_stack.clear();
-  SQInteger rootframe = (SQInteger)v->_frames.size();
-  v->_frames.emplace_back();
-  SQCallFrame& f = v->_frames.back();
+  SQInteger frame = (SQInteger)_frames.size();
+  _frames.emplace_back();
+  SQCallFrame& f = _frames.back();
   f.closure = g->_func;
   f.proto = p;
   f.literals = p->literals.data();
   f.ip = g->_ip;
   f.base = base;
-  f.root = true;
+  f.root = root;
   f.generator = g;
-  f.target = -1;
+  f.target = target;
   for (auto& t : g->_traps) {
     SQVMTrap vt;
     vt.stackbase = base;
     vt.top = t.top + base;
     vt.ip = t.ip;
     vt.target = t.target + base;
-    vt.frame = rootframe;
-    v->_traps.push_back(vt);
+    vt.frame = frame;
+    _traps.push_back(vt);
     f.ntraps++;
   }
   g->_traps.clear();
   g->_state = SQGenerator::eRunning;
-  v->_top = base + p->stacksize;
+  _top = base + p->stacksize;
+}
+
+// Resumes a suspended generator on top of the current stack, in a run of
+// its own (for natives; script code resumes generators in its own run).
+bool sq_resumegenerator(SQVM* v, SQGenerator* g, SQObjectPtr& ret) {
+  SQObjectPtr keep(g);
+  SQInteger base = v->_top + 1;
+  SQInteger rootframe = (SQInteger)v->_frames.size();
+  try {
+    v->PushGeneratorFrame(g, base, -1, true);
+  } catch (SQVMError&) {
+    return false;
+  }
   bool ok = v->Execute(rootframe, ret, false);
-  v->_top = base;
+  v->_stack[(size_t)base - 1].Null();
+  v->_top = base - 1;
   return ok;
 }
 

@@ -871,6 +871,9 @@ bool SQVM::Call(const SQObject& closure, SQInteger nparams, SQInteger stackbase,
       } catch (SQVMError&) {
         while ((SQInteger)_frames.size() > nframes) _frames.pop_back();
         _top = oldtop;
+        // with no call running (a thread's first call), nobody else will
+        // report the refused call
+        if (raiseerror && nframes == 0) CallErrorHandler(SQObjectPtr(_lasterror));
         return false;
       }
       bool ok = Execute(nframes, ret, raiseerror);
@@ -936,7 +939,11 @@ void SQVM::LeaveFrame() {
       _traps.pop_back();
       f.ntraps--;
     }
-    if (f.generator) f.generator->Kill();
+    if (f.generator) {
+      f.generator->Kill();
+      // an inline generator was kept alive by the slot below its frame
+      if (!f.root) _stack[(size_t)f.base - 1].Null();
+    }
   }
   _frames.pop_back();
 }

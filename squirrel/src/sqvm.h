@@ -62,6 +62,8 @@ struct SQCallFrame {
   int lastline = -1;   // for the debug hook's line events
   bool root = false;   // returning from it leaves the current Execute
   bool native = false;
+  bool ctor = false;        // a constructor: the caller's result slot already holds the instance
+  bool foreachgen = false;  // a generator resumed by foreach: its end leaves the loop
 };
 
 struct SQVMTrap : SQExceptionTrap {
@@ -172,6 +174,10 @@ struct SQVM : SQCollectable {
   bool Execute(SQInteger rootframe, SQObjectPtr& ret, bool raiseerror);
   bool HandleError(SQInteger rootframe, SQObjectPtr& ret, bool raiseerror);
   bool Resume(SQGenerator* g, SQInteger target);
+  // Puts a suspended generator's frame on the stack with its registers at
+  // base (the slot below keeps the generator alive while it runs); raises
+  // when the generator cannot be resumed.
+  void PushGeneratorFrame(SQGenerator* g, SQInteger base, SQInteger target, bool root);
   void Yield(SQCallFrame& f, SQInteger reg);
   void CloseOuters(SQInteger fromidx);
   SQObjectPtr FindOuter(SQInteger stackidx);

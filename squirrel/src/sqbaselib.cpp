@@ -1,4 +1,6 @@
 // Base library (global functions) and the default delegates of every type.
+#include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +22,9 @@ SQInteger Throw(HSQUIRRELVM v, const char* msg) {
 }
 
 // Converts the longest numeric prefix the way the C library does; a string
-// with a '.' or an exponent reads as a float.
+// with a '.' or an exponent reads as a float. Other strings read as a 32-bit
+// integer, clamped to its range as the C conversion to a 32-bit long does,
+// also when a float is wanted.
 bool StrToNum(const SQChar* s, SQInteger len, SQObjectPtr& out, bool wantfloat) {
   std::string a;
   for (SQInteger i = 0; i < len; i++) {
@@ -39,8 +43,9 @@ bool StrToNum(const SQChar* s, SQInteger len, SQObjectPtr& out, bool wantfloat) 
   }
   long long l = strtoll(p, &end, 10);
   if (end == p) return false;
-  if (wantfloat) out = SQObjectPtr((SQFloat)l);
-  else out = SQObjectPtr((SQInteger)(uint32_t)l);
+  SQInteger i = (SQInteger)std::clamp<long long>(l, INT32_MIN, INT32_MAX);
+  if (wantfloat) out = SQObjectPtr((SQFloat)i);
+  else out = SQObjectPtr(i);
   return true;
 }
 
@@ -197,6 +202,8 @@ template <SQRESULT (*F)(HSQUIRRELVM, SQInteger)>
 SQInteger OnSelf(HSQUIRRELVM v) {
   return SQ_FAILED(F(v, 1)) ? SQ_ERROR : 1;
 }
+// A table's rawset returns nothing.
+SQInteger tbl_rawset(HSQUIRRELVM v) { return SQ_FAILED(sq_rawset(v, 1)) ? SQ_ERROR : 0; }
 SQInteger d_weakref(HSQUIRRELVM v) {
   sq_weakref(v, 1);
   return 1;
@@ -468,6 +475,11 @@ bool SortCompare(HSQUIRRELVM v, const SQObjectPtr& fn, const SQObjectPtr& a, con
   bool ok = v->Call(fn, 3, top + 1, res, false);
   v->Pop(v->_top - top);
   if (!ok) return false;
+  if (sqtype(res) == OT_FLOAT) {
+    // a float result counts by its sign
+    r = _float(res) < 0 ? -1 : _float(res) > 0 ? 1 : 0;
+    return true;
+  }
   if (sqtype(res) != OT_INTEGER) {
     v->_lasterror = sq_str(v->_ss, "numeric value expected as return value of the compare function");
     return false;
@@ -696,7 +708,7 @@ const Reg kString[] = {{"len", d_len, 1, "s"},           {"tointeger", str_toint
                        {"weakref", d_weakref, 1, nullptr}, {nullptr, nullptr, 0, nullptr}};
 const Reg kTable[] = {{"len", d_len, 1, "t"},
                       {"rawget", OnSelf<sq_rawget>, 2, "t"},
-                      {"rawset", OnSelf<sq_rawset>, 3, "t"},
+                      {"rawset", tbl_rawset, 3, "t"},
                       {"rawdelete", tbl_rawdelete, 2, "t"},
                       {"rawin", obj_rawin, 2, "t"},
                       {"weakref", d_weakref, 1, nullptr},

@@ -159,11 +159,8 @@ SQInteger blob_set(HSQUIRRELVM v)
 SQInteger blob_get(HSQUIRRELVM v)
 {
     SQSTD_BLOB();
-    if (sq_gettype(v, 2) != OT_INTEGER) {
-        // not a byte index: report the member as missing
-        sq_pushnull(v);
-        return sq_throwobject(v);
-    }
+    // the key is a number (the type mask refuses anything else, so a blob's
+    // members other than its methods cannot be read)
     SQInteger idx;
     sq_getinteger(v, 2, &idx);
     if (idx < 0 || idx >= b->Size()) return sq_throwerror(v, u"index out of range");
@@ -268,7 +265,7 @@ const SQRegFunction blobMethods[] = {
     {u"swap2", blob_swap2, 1, u"x"},
     {u"swap4", blob_swap4, 1, u"x"},
     {u"_set", blob_set, 3, u"xnn"},
-    {u"_get", blob_get, 2, u"x."},
+    {u"_get", blob_get, 2, u"xn"},
     {u"_typeof", blob_typeof, 1, u"x"},
     {u"_nexti", blob_nexti, 2, u"x."},
     {u"_cloned", blob_cloned, 2, u"xx"},

@@ -37,7 +37,7 @@ public:
     SQInteger Len() override { return SQInteger(data_.size()); }
     SQInteger Seek(SQInteger offset, SQInteger origin) override;
     bool IsValid() override { return true; }
-    bool EOS() override { return pos_ >= SQInteger(data_.size()); }
+    bool EOS() override { return pos_ == SQInteger(data_.size()); }
     bool Resize(SQInteger size);
     unsigned char *Data() { return data_.data(); }
     SQInteger Size() const { return SQInteger(data_.size()); }

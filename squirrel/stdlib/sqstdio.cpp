@@ -45,7 +45,9 @@ public:
         return std::fseek(f_, long(offset), o) == 0 ? 0 : -1;
     }
     bool IsValid() override { return f_ != nullptr; }
-    bool EOS() override { return !f_ || std::feof(f_) != 0; }
+    // at the end when the position is the length (a file read up to its last
+    // byte is at its end before any read fails)
+    bool EOS() override { return !f_ || Tell() == Len(); }
     void Close()
     {
         if (f_ && own_) std::fclose(f_);

@@ -227,7 +227,7 @@ private:
             if (error_) return g;
             if (*p_ != u')') {
                 bool empty = g->alternatives.size() == 1 && g->alternatives[0].empty();
-                error_ = empty ? u"letter expected" : u"expected ')'";
+                error_ = empty ? u"letter expected" : u"expected paren";
                 return g;
             }
             ++p_;
@@ -244,7 +244,7 @@ private:
         case u'\\': {
             SQChar e = *p_;
             if (!e) {
-                error_ = u"trailing '\\' in expression";
+                error_ = u"letter expected";  // a '\\' ending the pattern escapes nothing
                 return make(Kind::Any);
             }
             ++p_;
@@ -274,18 +274,21 @@ private:
             n->negated = true;
             ++p_;
         }
-        bool first = true;
+        // ']' right after the opening closes the class: '[]' and '[^]' are empty
+        if (*p_ == u']') {
+            error_ = u"empty class";
+            return n;
+        }
         for (;;) {
             SQChar c = *p_;
             if (!c) {
                 error_ = u"expected ']'";
                 return n;
             }
-            if (c == u']' && !first) {
+            if (c == u']') {
                 ++p_;
                 return n;
             }
-            first = false;
             ++p_;
             char16_t lo;
             if (c == u'\\') {

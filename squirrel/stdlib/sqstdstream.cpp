@@ -238,7 +238,9 @@ SQInteger stream_flush(HSQUIRRELVM v)
 SQInteger stream_eos(HSQUIRRELVM v)
 {
     SQSTD_SELF();
-    sq_pushinteger(v, s->EOS() ? 1 : 0);
+    // 1 at the end of the stream, null elsewhere
+    if (s->EOS()) sq_pushinteger(v, 1);
+    else sq_pushnull(v);
     return 1;
 }
 
@@ -289,9 +291,12 @@ SQRESULT declareStream(HSQUIRRELVM v, const SQChar *name, uintptr_t tag, const S
     registerFunctions(v, methods, true);
     sq_newslot(v, -3, SQFalse);
     sq_pop(v, 1);
-    // target[name] = the same class
+    // target[name] = the same class, and target.stream = their base class
     sq_pushstring(v, name, -1);
     pushRegistryClass(v, regKey);
+    sq_newslot(v, -3, SQFalse);
+    sq_pushstring(v, u"stream", -1);
+    pushRegistryClass(v, kStreamClassKey);
     sq_newslot(v, -3, SQFalse);
     registerFunctions(v, globals, false);
     sq_settop(v, top);

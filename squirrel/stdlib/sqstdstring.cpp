@@ -256,15 +256,20 @@ SQInteger str_split(HSQUIRRELVM v)
     sq_getstring(v, 3, &seps);
     SQInteger len = sq_getsize(v, 2);
     SQInteger nseps = sq_getsize(v, 3);
+    if (nseps == 0) return sq_throwerror(v, u"empty separators string");
     sq_newarray(v, 0);
+    // the pieces between separators; like C's strtok, runs of separators
+    // (and separators at either end) give no empty pieces
     SQInteger start = 0;
     for (SQInteger i = 0; i <= len; ++i) {
         bool cut = i == len;
         for (SQInteger k = 0; !cut && k < nseps; ++k)
             if (s[i] == seps[k]) cut = true;
         if (!cut) continue;
-        sq_pushstring(v, s + start, i - start);
-        sq_arrayappend(v, -2);
+        if (i > start) {
+            sq_pushstring(v, s + start, i - start);
+            sq_arrayappend(v, -2);
+        }
         start = i + 1;
     }
     return 1;

@@ -75,7 +75,7 @@ TEST(Regexp, WholeStringMatchHonoursEveryOperator)
         {u"\\x", u"g", false},         {u"\\p+", u";.,!", true},     {u"\\a+", u"abZ", true},
         {u"\\A", u"a", false},         {u"\\c", u"\t", true},        {u"\\C", u"\t", false},
         {u"\\l\\u", u"aB", true},      {u"\\l", u"A", false},        {u"a\\tb", u"a\tb", true},
-        {u"[]a]+", u"]a", true},       {u"\u00e9t\u00e9", u"\u00e9t\u00e9", true},
+        {u"[\\]a]+", u"]a", true},     {u"\u00e9t\u00e9", u"\u00e9t\u00e9", true},
         {u"a*ab", u"aaab", true},      {u"(a|ab)c", u"abc", true},
     };
     for (const Case &c : cases)
@@ -194,7 +194,7 @@ TEST(Regexp, MalformedPatternsAreRejectedWithAMessage)
 {
     EXPECT_EQ(compileError(u""), "empty regular expression");
     EXPECT_EQ(compileError(u"("), "letter expected");
-    EXPECT_EQ(compileError(u"(ab"), "expected ')'");
+    EXPECT_EQ(compileError(u"(ab"), "expected paren");
     EXPECT_EQ(compileError(u"ab)"), "unexpected ')'");
     EXPECT_EQ(compileError(u"[abc"), "expected ']'");
     EXPECT_EQ(compileError(u"[z-a]"), "invalid range in character class");
@@ -205,7 +205,9 @@ TEST(Regexp, MalformedPatternsAreRejectedWithAMessage)
     EXPECT_EQ(compileError(u"a{x}"), "expected number");
     EXPECT_EQ(compileError(u"a{2"), "expected ',' or '}'");
     EXPECT_EQ(compileError(u"a{99999}"), "repetition count too large");
-    EXPECT_EQ(compileError(u"ab\\"), "trailing '\\' in expression");
+    EXPECT_EQ(compileError(u"ab\\"), "letter expected");
+    EXPECT_EQ(compileError(u"[]"), "empty class");
+    EXPECT_EQ(compileError(u"[^]a"), "empty class");
     EXPECT_EQ(compileError(u"a{2,}b"), "<compiled>");
 }
 

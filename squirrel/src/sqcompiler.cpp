@@ -207,8 +207,10 @@ class Compiler {
   }
   void PopLocal() {
     LocalVar& lv = _fs->locals.back();
+    // a local is visible from the instruction after its declaration up to
+    // the last instruction of its scope, not at the one that follows it
     if (sqtype(lv.name) == OT_STRING)
-      _fs->proto->locals.push_back({lv.name, lv.reg, lv.startop, (int)_fs->proto->code.size()});
+      _fs->proto->locals.push_back({lv.name, lv.reg, lv.startop, (int)_fs->proto->code.size() - 1});
     _fs->locals.pop_back();
   }
   void BeginScope() { _fs->scopes.push_back((int)_fs->locals.size()); }

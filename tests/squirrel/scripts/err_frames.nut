@@ -1,5 +1,6 @@
 // Error reports list generator and constructor frames with their locals,
-// give the line a statement starts on and report a thread's refused call.
+// list the locals in scope, give the line a statement starts on and report
+// a thread's refused call.
 // Each case runs in a thread, whose errors reach the handler even when
 // they are caught afterwards.
 function inThread(f) {
@@ -35,6 +36,16 @@ inThread(function() {
 })
 
 inThread(function(a, b) { return a + b })
+
+// a loop's variables are listed while it runs, not once it has ended
+inThread(function() {
+  foreach (k, v in ["a"]) v.missing
+})
+inThread(function() {
+  local seen = {}
+  foreach (k, v in [1, 2]) seen[k] <- v
+  seen.missing
+})
 
 local values = [1, 2]
 local total = values[0] +

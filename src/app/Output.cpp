@@ -60,8 +60,13 @@ void printToErrorFile(HSQUIRRELVM, const SQChar* format, ...) {
 
 void writeErrorText(std::u16string_view text) {
     ErrorFile& state = errorFile();
-    if (!state.reported) {
-        state.firstLine = std::u16string(text.substr(0, text.find(u'\n')));
+    if (state.firstLine.empty()) {
+        // The first line that says something (a report starts with a line break).
+        const auto start = text.find_first_not_of(u"\r\n");
+        if (start != std::u16string_view::npos) {
+            const auto rest = text.substr(start);
+            state.firstLine = std::u16string(rest.substr(0, rest.find(u'\n')));
+        }
     }
     state.reported = true;
     std::FILE* f = std::fopen("error.txt", state.firstWrite ? "wb" : "ab");

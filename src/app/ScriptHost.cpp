@@ -51,8 +51,16 @@ void ScriptRunner::resume() {
         state_ = Suspended;
         return;
     }
-    sq_settop(v_, baseTop_);
     failed_ = !ok;
+    if (failed_) {
+        sq_getlasterror(v_);
+        if (SQ_SUCCEEDED(sq_tostring(v_, -1))) {
+            const SQChar* s = nullptr;
+            sq_getstring(v_, -1, &s);
+            failure_.assign(s, static_cast<std::size_t>(sq_getsize(v_, -1)));
+        }
+    }
+    sq_settop(v_, baseTop_);
     state_ = Finished;
 }
 
@@ -185,7 +193,10 @@ HostOutcome ScriptHost::run() {
             if ((ended || (options_.frameLimit && frames >= options_.frameLimit)) && QlFrame::getCurrentWindow())
                 QlFrame::postQuitMessage(0);
         }
-        if (runner.failed()) outcome = HostOutcome::ScriptFailed;
+        if (runner.failed()) {
+            outcome = HostOutcome::ScriptFailed;
+            failure_ = sqstd::toUtf8(runner.failure());
+        }
     }
     runner.release();
     shutDown();

@@ -45,14 +45,16 @@ public:
     void resume();
     void release();
     State state() const { return state_; }
-    // Whether the script ended through an error.
+    // Whether the script ended through an error, and that error's text.
     bool failed() const { return failed_; }
+    const std::u16string& failure() const { return failure_; }
 
 private:
     HSQUIRRELVM v_;
     HSQOBJECT main_;
     State state_ = None;
     bool failed_ = false;
+    std::u16string failure_;
     SQInteger baseTop_ = 0;  // stack top below the main function while it runs
 };
 
@@ -68,7 +70,7 @@ public:
     // The whole life of the VM; returns how it ended. Needs the current window (the frame loop
     // ends at once without one).
     HostOutcome run();
-    // Why the game did not start (StartFailed), in one line.
+    // Why the game did not start (StartFailed) or stopped (ScriptFailed), in one line.
     const std::string& failure() const { return failure_; }
 
 private:

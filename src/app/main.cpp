@@ -141,8 +141,7 @@ int startFailed(const std::string& why) {
 
 // After a run that an error ended: say why on stderr and, with a window system, in a message
 // box that names error.txt, so a player sees why the game closed.
-void reportScriptError(const std::u16string& folder) {
-    const std::string first = sqstd::toUtf8(firstErrorLine());
+void reportScriptError(const std::u16string& folder, const std::string& first) {
     const std::string where = QlIO::toUtf8(folder) + "/error.txt";
     std::fprintf(stderr, "quillorane: the game stopped with an error: %s (details in %s)\n", first.c_str(), where.c_str());
     QlPlatform::showError(nullptr, "Quillorane", first + "\n\nThe details are in " + where);
@@ -205,7 +204,7 @@ int runGame(const CommandLine& line) {
     switch (outcome) {
     case HostOutcome::StartFailed:
         return startFailed(host.failure() + (errorsReported() ? " (details in " + QlIO::toUtf8(origin.folder) + "/error.txt)" : ""));
-    case HostOutcome::ScriptFailed: reportScriptError(origin.folder); return 1;
+    case HostOutcome::ScriptFailed: reportScriptError(origin.folder, host.failure()); return 1;
     case HostOutcome::Finished: break;
     }
     return code;

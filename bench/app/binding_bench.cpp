@@ -1,0 +1,60 @@
+// The cost of calling a bound native method with two integer arguments from a script loop,
+// beside the cost of calling an empty script function in the same loop.
+#include "script/Binding.h"
+#include "script/ScriptText.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct ScAdder : Quillorane::Bound {
+    int total = 0;
+    int add(int a, int b) {
+        total += a + b;
+        return total;
+    }
+};
+
+// Runs the script (which loops n times) and returns ns per iteration.
+double timeLoop(HSQUIRRELVM v, const std::u16string& body, int n) {
+    const std::string count = std::to_string(n);
+    const std::u16string text = u"local o = Bench.Adder(); local f = function(a, b) {}; local n = " +
+                                std::u16string(count.begin(), count.end()) +
+                                u"; for (local i = 0; i < n; i++) " + body + u";";
+    const SQInteger top = sq_gettop(v);
+    if (!Quillorane::compileText(v, text, u"bench")) return -1;
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = Quillorane::callWithRoot(v, false);
+    const auto end = std::chrono::steady_clock::now();
+    sq_settop(v, top);
+    if (!ok) return -1;
+    return std::chrono::duration<double, std::nano>(end - start).count() / n;
+}
+
+}  // namespace
+
+int main() {
+    using namespace Quillorane;
+    HSQUIRRELVM v = sq_open(1024);
+    {
+        Bind::Table bench(v);
+        bench.add(Bind::Class<ScAdder>(v, u"Adder").ctor().method(u"add", &ScAdder::add));
+        bench.store(u"Bench");
+    }
+    constexpr int n = 5'000'000;
+    timeLoop(v, u"o.add(i, 2)", n / 10);  // warm-up
+    double best[3] = {1e9, 1e9, 1e9};
+    for (int round = 0; round < 5; ++round) {
+        best[0] = std::min(best[0], timeLoop(v, u"o.add(i, 2)", n));
+        best[1] = std::min(best[1], timeLoop(v, u"f(i, 2)", n));
+        best[2] = std::min(best[2], timeLoop(v, u"{}", n));
+    }
+    std::printf("bound method, two integers:   %6.1f ns per loop iteration\n", best[0]);
+    std::printf("empty script function:        %6.1f ns per loop iteration\n", best[1]);
+    std::printf("empty loop:                   %6.1f ns per loop iteration\n", best[2]);
+    Bind::releaseClasses(v);
+    sq_close(v);
+    return 0;
+}

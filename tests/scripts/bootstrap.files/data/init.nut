@@ -1,0 +1,1 @@
+print("data/init.nut runs\n"); initialised <- true;

@@ -1,0 +1,1 @@
+print("quote\"d.nut runs\n");

@@ -1,0 +1,1 @@
+counter <- ("counter" in getroottable()) ? counter + 1 : 1; return counter * 10;

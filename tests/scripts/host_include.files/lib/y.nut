@@ -1,0 +1,1 @@
+print("lib/y.nut runs\n");

@@ -1,0 +1,1 @@
+include("../x.nut"); return "sub";

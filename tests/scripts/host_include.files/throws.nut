@@ -1,0 +1,2 @@
+print("throws.nut runs\n");
+throw "boom";

@@ -1,0 +1,1 @@
+print("x.nut runs\n"); return 5;

@@ -1,0 +1,1 @@
+print("first.nut runs\n");

@@ -1,0 +1,1 @@
+print("never.nut must not run\n");

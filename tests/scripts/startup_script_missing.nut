@@ -1,0 +1,1 @@
+print("start.nut must not run\n");

@@ -1,0 +1,2 @@
+print("must not run\n");
+local = 3;

@@ -103,6 +103,30 @@ void pushInstance(HSQUIRRELVM v, Bound* wrapper, ClassTag* tag) {
     attach(v, -1, wrapper);
 }
 
+bool constructByName(HSQUIRRELVM v, std::initializer_list<std::u16string_view> path, SQInteger nargs) {
+    const SQInteger top = sq_gettop(v);
+    const SQInteger firstArg = top - nargs + 1;
+    sq_pushroottable(v);
+    for (std::u16string_view name : path) {
+        sq_pushstring(v, name.data(), static_cast<SQInteger>(name.size()));
+        if (SQ_FAILED(sq_get(v, -2))) {
+            sq_settop(v, top - nargs);
+            return false;
+        }
+        sq_remove(v, -2);
+    }
+    sq_pushroottable(v);
+    for (SQInteger i = 0; i < nargs; ++i) sq_push(v, firstArg + i);
+    if (SQ_FAILED(sq_call(v, nargs + 1, SQTrue, SQFalse))) {
+        sq_settop(v, top - nargs);
+        return false;
+    }
+    // args..., class, instance -> instance
+    sq_remove(v, -2);
+    for (SQInteger i = 0; i < nargs; ++i) sq_remove(v, -2);
+    return true;
+}
+
 void releaseClasses(HSQUIRRELVM v) {
     const std::size_t used = std::min(tagsUsed.load(), kMaxClasses);
     for (std::size_t i = 0; i < used; ++i) {

@@ -78,6 +78,19 @@ void attach(HSQUIRRELVM v, SQInteger idx, Bound* wrapper);
 // pointer or when T's class is not registered in this VM.
 void pushInstance(HSQUIRRELVM v, Bound* wrapper, ClassTag* tag);
 
+// Creates an instance the way a script would: looks the class up from the root table by its
+// path (for example {u"IO", u"Blob"}) and calls it with the nargs values on top of the stack,
+// which are popped. Pushes the instance and returns true; otherwise pushes nothing, and the
+// VM's last error says why. Raw functions that return objects of other bound classes use it,
+// so a script that replaced or extended a class gets its own.
+bool constructByName(HSQUIRRELVM v, std::initializer_list<std::u16string_view> path, SQInteger nargs);
+
+// The wrapper of the instance at idx as T, null when it is not a constructed T.
+template <class T>
+T* wrapperAt(HSQUIRRELVM v, SQInteger idx) {
+    return dynamic_cast<T*>(boundAt(v, idx));
+}
+
 // Forgets the classes registered in v (before v is closed): results of their types are then
 // pushed as null until they are registered again.
 void releaseClasses(HSQUIRRELVM v);

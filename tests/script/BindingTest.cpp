@@ -100,6 +100,13 @@ protected:
             .func(u"maybe", [](int n) { return n ? std::optional<std::u16string>(u"yes") : std::nullopt; })
             .func(u"truth", [](Bind::Truth truth) { return static_cast<bool>(truth); })
             .func(u"nothing", [] {})
+            .raw(u"makeBox", [](HSQUIRRELVM vm) -> SQInteger {
+                // a raw function creating its result through the class a script sees
+                sq_pushinteger(vm, 6);
+                if (!Bind::constructByName(vm, {u"T", u"Box"}, 1)) return SQ_ERROR;
+                Bind::wrapperAt<ScBox>(vm, -1)->value += 1;
+                return 1;
+            })
             .overload(u"sum", [](int a) { return a; })
             .overload(u"sum", [](int a, int b) { return a + b; })
             .enumeration(u"Mode", {{u"ONE", 1}, {u"TWO", 2}});
@@ -158,13 +165,21 @@ TEST_F(BindingTest, ResultsConvertByReturnType) {
         local t = T.Box(21).twice();
         show(t.get()); show(t instanceof T.Box);
         show(T.Mode.TWO); T.Mode.TWO = 9; show(T.Mode.TWO);
+        show(T.makeBox().get());
+        T.Box = class extends T.Box { function get() { return "replaced " + base.get(); } };
+        show(T.makeBox().get());
+        T.Box = null;
+        err(function() { T.makeBox(); });
     )"),
               "integer 2\ninteger 7\n"
               "string yes\nnull null\n"
               "integer 0\ninteger 0\ninteger 0\ninteger 1\ninteger 1\n"
               "null null\n"
               "integer 42\nbool true\n"
-              "integer 2\ninteger 9\n");
+              "integer 2\ninteger 9\n"
+              "integer 7\n"
+              "string replaced 7\n"
+              "error: attempt to call 'null'\n");
 }
 
 TEST_F(BindingTest, ConstructorsTryTheirMasksInOrder) {

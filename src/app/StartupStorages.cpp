@@ -17,7 +17,7 @@ namespace Quillorane {
 
 std::shared_ptr<QlIO::IFileStorage> openLinkedDataBlock(std::u16string_view exePath) {
     if (exePath.empty()) return nullptr;
-    const std::string native = QlIO::toUtf8(exePath);
+    const std::string native = QlIO::toNativePath(exePath);
     const auto location = Qla::findLinkedBlock(native);
     if (!location) return nullptr;
     auto source = std::make_shared<Qla::FileSource>();
@@ -92,7 +92,8 @@ Global& global() {
 std::u16string getExecutablePath() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::u16string() : QlIO::fromUtf8(exe.string());
+    // The name keeps its bytes even when they are not UTF-8, so the folder beside it is found.
+    return ec ? std::u16string() : QlIO::fromNativePath(exe.native());
 }
 
 void setFileManagerOrigin(std::u16string gameFolder, std::u16string exePath) {

@@ -53,13 +53,21 @@ std::u16string joinPath(std::u16string_view directory, std::u16string_view name)
     return out;
 }
 
+// Names compare without regard to case. A name the OS holds in another
+// encoding than UTF-8 carries its bytes as escapes (fromNativePath); the unit
+// after such a byte may be the second byte of a double-byte character (in
+// Shift-JIS, 0x83 0x65 and 0x83 0x45 are two different letters), so it must
+// match exactly.
 bool equalFolded(std::u16string_view a, std::u16string_view b)
 {
     if (a.size() != b.size())
         return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (foldCase(a[i]) != foldCase(b[i]))
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i])
+            continue;
+        if ((i > 0 && isEscapedByte(a[i - 1])) || foldCase(a[i]) != foldCase(b[i]))
             return false;
+    }
     return true;
 }
 
@@ -100,7 +108,7 @@ std::vector<std::string> listDirectory(const std::string& native)
 std::u16string resolveCase(const std::u16string& path)
 {
     struct stat st{};
-    if (::lstat(toUtf8(path).c_str(), &st) == 0)
+    if (::lstat(toNativePath(path).c_str(), &st) == 0)
         return path;
     std::u16string resolved;
     size_t i = 1;
@@ -111,11 +119,11 @@ std::u16string resolveCase(const std::u16string& path)
             j = path.size();
         const std::u16string_view part = std::u16string_view(path).substr(i, j - i);
         const std::u16string candidate = joinPath(resolved.empty() ? u"/" : resolved, part);
-        if (found && ::lstat(toUtf8(candidate).c_str(), &st) != 0) {
+        if (found && ::lstat(toNativePath(candidate).c_str(), &st) != 0) {
             found = false;
             std::u16string best;
-            for (const std::string& name : listDirectory(resolved.empty() ? "/" : toUtf8(resolved))) {
-                const std::u16string wide = fromUtf8(name);
+            for (const std::string& name : listDirectory(resolved.empty() ? "/" : toNativePath(resolved))) {
+                const std::u16string wide = fromNativePath(name);
                 if (equalFolded(wide, part) && (best.empty() || lessFolded(wide, best)))
                     best = wide;
             }
@@ -159,7 +167,7 @@ File::File(std::u16string absolutePath)
     // object stand for another file (removing or emptying that one), so such a path names
     // nothing too.
     if (!path_.empty() && path_[0] == u'/' && path_.find(u'\0') == std::u16string::npos)
-        native_ = toUtf8(path_);
+        native_ = toNativePath(path_);
 }
 
 std::shared_ptr<File> File::create(std::u16string_view path, std::u16string_view base)
@@ -360,7 +368,7 @@ std::vector<std::shared_ptr<IFile>> File::getChildren()
         return children;
     std::vector<std::u16string> names;
     for (const std::string& name : listDirectory(native_))
-        names.push_back(fromUtf8(name));
+        names.push_back(fromNativePath(name));
     std::sort(names.begin(), names.end(), lessFolded);
     children.reserve(names.size());
     for (const auto& name : names)

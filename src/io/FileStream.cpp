@@ -60,7 +60,7 @@ bool FileStream::open(const std::u16string& path, unsigned access, uint32_t opti
     // A pipe or device could block the game forever on open or read; only regular files.
     flags |= O_NONBLOCK;
 
-    const std::string native = toUtf8(path);
+    const std::string native = toNativePath(path);
     int fd;
     do {
         fd = ::open(native.c_str(), flags, 0666);

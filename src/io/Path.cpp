@@ -28,7 +28,7 @@ std::u16string currentDirectory()
             return {};
         buffer.resize(buffer.size() * 2);
     }
-    return fromUtf8(buffer.data());
+    return fromNativePath(buffer.data());
 }
 
 // Folds "." and ".." components and repeated separators of a '/'-rooted path.

@@ -20,9 +20,12 @@ void appendCodePoint(std::u16string& out, uint32_t cp)
     }
 }
 
-// Decodes UTF-8; each byte of an invalid sequence becomes `replacement`, or
-// decoding fails when it is 0.
-bool decodeUtf8(std::string_view bytes, std::u16string& out, char16_t replacement)
+// What decodeUtf8 does with each byte of an invalid or incomplete sequence.
+enum class Invalid { Fail, Replace, Escape };
+
+// Decodes UTF-8; each byte of an invalid sequence becomes U+FFFD (Replace) or
+// U+DC00 plus the byte (Escape), or decoding fails (Fail).
+bool decodeUtf8(std::string_view bytes, std::u16string& out, Invalid invalid)
 {
     out.clear();
     out.reserve(bytes.size());
@@ -35,14 +38,40 @@ bool decodeUtf8(std::string_view bytes, std::u16string& out, char16_t replacemen
             i += static_cast<size_t>(n);
             continue;
         }
-        if (replacement == 0) {
+        if (invalid == Invalid::Fail) {
             out.clear();
             return false;
         }
-        out.push_back(replacement);
+        // Bytes below 0x80 always decode, so an escaped byte is 0x80-0xFF.
+        out.push_back(invalid == Invalid::Escape ? static_cast<char16_t>(0xDC00 + p[i]) : u'\uFFFD');
         ++i;
     }
     return true;
+}
+
+// Encodes UTF-16 as UTF-8; a lone surrogate becomes U+FFFD, except that with
+// `unescape` U+DC80-U+DCFF become the bytes 0x80-0xFF they carry.
+std::string encodeUtf8(std::u16string_view text, bool unescape)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] < 0x80) {
+            out.push_back(static_cast<char>(text[i++]));
+            continue;
+        }
+        // A low surrogate met here did not follow a high one (nextCodePoint takes
+        // pairs whole), so it is lone.
+        if (unescape && isEscapedByte(text[i])) {
+            out.push_back(static_cast<char>(text[i++] - 0xDC00));
+            continue;
+        }
+        const uint32_t cp = Utf8::nextCodePoint(text.data(), text.size(), i);
+        uint8_t bytes[4];
+        const int n = Utf8::encodeOne(cp, bytes);
+        out.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
+    }
+    return out;
 }
 
 // Decodes Shift-JIS; invalid bytes become `replacement`, or fail when it is 0.
@@ -108,31 +137,31 @@ bool encodeSjis(std::u16string_view text, std::string& out, bool strict)
 
 std::string toUtf8(std::u16string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        if (text[i] < 0x80) {
-            out.push_back(static_cast<char>(text[i++]));
-            continue;
-        }
-        const uint32_t cp = Utf8::nextCodePoint(text.data(), text.size(), i);
-        uint8_t bytes[4];
-        const int n = Utf8::encodeOne(cp, bytes);
-        out.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
-    }
-    return out;
+    return encodeUtf8(text, false);
 }
 
 std::u16string fromUtf8(std::string_view bytes)
 {
     std::u16string out;
-    decodeUtf8(bytes, out, u'\uFFFD');
+    decodeUtf8(bytes, out, Invalid::Replace);
     return out;
 }
 
 bool fromUtf8Strict(std::string_view bytes, std::u16string& out)
 {
-    return decodeUtf8(bytes, out, 0);
+    return decodeUtf8(bytes, out, Invalid::Fail);
+}
+
+std::string toNativePath(std::u16string_view path)
+{
+    return encodeUtf8(path, true);
+}
+
+std::u16string fromNativePath(std::string_view bytes)
+{
+    std::u16string out;
+    decodeUtf8(bytes, out, Invalid::Escape);
+    return out;
 }
 
 std::u16string decodeShiftJis(const uint8_t* bytes, size_t length)

@@ -6,11 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -205,6 +209,49 @@ TEST_F(GameFolder, LinkedBlockFoundOnlyWithAnIntactTrailer) {
 
     const fs::path wrongPassword = linkedExe(archive({{"a.txt", "x"}}, "not-the-runtime's"));
     EXPECT_FALSE(openLinkedDataBlock(u16(wrongPassword)));
+}
+
+TEST_F(GameFolder, PipesNamedLikeArchivesAreSkippedWithoutWaiting) {
+    spill(game_ / "data.qla", archive({{"a.txt", "data"}}));
+    // x.qla would share data.qla's place and, were it mounted, take it.
+    const fs::path pipe = game_ / "x.qla";
+    const fs::path exe = root_ / "runtime-pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(exe.c_str(), 0600), 0);
+
+    testing::internal::CaptureStderr();
+    auto assembling = std::async(std::launch::async, [&] { return createStartupFileManager(u16(game_), u16(exe)); });
+    const bool prompt = assembling.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!prompt) {
+        // Open the other ends so waiting opens return and the test fails rather than hangs.
+        const int fds[] = {::open(pipe.c_str(), O_RDWR | O_NONBLOCK), ::open(exe.c_str(), O_RDWR | O_NONBLOCK)};
+        assembling.wait();
+        for (int fd : fds) ::close(fd);
+    }
+    auto fm = assembling.get();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(prompt);
+    ASSERT_TRUE(fm);
+    EXPECT_EQ(readVia(fm, u"a.txt"), "data");
+    EXPECT_NE(said.find("x.qla is not an archive"), std::string::npos) << said;
+    EXPECT_EQ(said.find("takes the place"), std::string::npos) << said;
+}
+
+// A Japanese game unpacked from a zip made on Windows keeps Shift-JIS bytes in its names.
+TEST_F(GameFolder, NamesThatAreNotUtf8AreFound) {
+    const fs::path folder = root_ / "\x83\x51\x81\x5B\x83\x80";     // ゲーム
+    const std::string script = "\x8A\x4A\x8E\x6E.nut";                // 開始.nut
+    spill(folder / script, "start");
+    spill(folder / "\x83\x66\x81\x5B\x83\x5E.qla", archive({{"packed.txt", "packed"}}));  // データ.qla
+    const fs::path exe = folder / "\x8E\xC0\x8D\x73";                 // 実行
+    fs::rename(linkedExe(archive({{"linked.txt", "linked"}})), exe);
+    fs::current_path(folder);
+
+    auto fm = createStartupFileManager(QlIO::fromNativePath(folder.native()), QlIO::fromNativePath(exe.native()));
+    ASSERT_TRUE(fm);
+    EXPECT_EQ(readVia(fm, QlIO::fromNativePath(script)), "start");
+    EXPECT_EQ(readVia(fm, u"packed.txt"), "packed");
+    EXPECT_EQ(readVia(fm, u"linked.txt"), "linked");
 }
 
 TEST_F(GameFolder, NoManagerWithoutAGameFolder) {

@@ -219,3 +219,52 @@ TEST(Utf8Helpers, RoundTripAndReplacement)
     EXPECT_TRUE(fromUtf8Strict("\xC3\xA9", out));
     EXPECT_EQ(out, u"\u00E9");
 }
+
+TEST(NativePaths, BytesThatAreNotUtf8TravelAsLoneLowSurrogates)
+{
+    // "テスト" in Shift-JIS: the second byte of each pair is ASCII and stays a letter.
+    const std::string sjis = "\x83\x65\x83\x58\x83\x67";
+    const std::u16string carried = u"\xDC83" u"e" u"\xDC83" u"X" u"\xDC83" u"g";
+    EXPECT_EQ(fromNativePath(sjis), carried);
+    EXPECT_EQ(toNativePath(carried), sjis);
+
+    // Valid UTF-8 and surrogate pairs convert as the text conversions do.
+    const std::u16string text = u"d\u00E9j\u00E0/\u65E5\u672C \U0001F600";
+    EXPECT_EQ(fromNativePath(toUtf8(text)), text);
+    EXPECT_EQ(toNativePath(text), toUtf8(text));
+
+    // A cut or malformed sequence is carried byte by byte, next to valid text.
+    EXPECT_EQ(fromNativePath("a\xE3\x81" "b\xC3\xA9"), u"a\xDCE3\xDC81" u"b\u00E9");
+    EXPECT_EQ(fromNativePath("\xED\xA0\x80"), u"\xDCED\xDCA0\xDC80");  // an encoded surrogate
+    EXPECT_EQ(fromNativePath("\xC0\xAF"), u"\xDCC0\xDCAF");            // an overlong form
+
+    // Only U+DC80-U+DCFF stand for bytes; other lone surrogates become U+FFFD.
+    EXPECT_EQ(toNativePath(std::u16string(1, u'\xDC7F')), "\xEF\xBF\xBD");
+    EXPECT_EQ(toNativePath(std::u16string(1, u'\xDD00')), "\xEF\xBF\xBD");
+    EXPECT_EQ(toNativePath(u"\xD800x"), "\xEF\xBF\xBDx");
+    EXPECT_EQ(toNativePath(u"\xDBFF\xDC80"), toUtf8(u"\xDBFF\xDC80"));  // a pair, not a byte
+
+    // The text conversions are unchanged: files get valid UTF-8.
+    EXPECT_EQ(toUtf8(carried), "\xEF\xBF\xBD" "e\xEF\xBF\xBD" "X\xEF\xBF\xBD" "g");
+    EXPECT_EQ(fromUtf8(sjis), u"\uFFFD" u"e\uFFFD" u"X\uFFFD" u"g");
+}
+
+TEST(NativePaths, EveryByteSequenceRoundTrips)
+{
+    // All one- and two-byte names, and three-byte names led by each byte that starts a
+    // multi-byte sequence.
+    for (int a = 0; a < 256; ++a) {
+        const std::string one(1, static_cast<char>(a));
+        ASSERT_EQ(toNativePath(fromNativePath(one)), one) << a;
+        for (int b = 0; b < 256; ++b) {
+            const std::string two{static_cast<char>(a), static_cast<char>(b)};
+            ASSERT_EQ(toNativePath(fromNativePath(two)), two) << a << ' ' << b;
+            if (a < 0xC0)
+                continue;
+            for (int c : {0x00, 0x41, 0x7F, 0x80, 0x9F, 0xA0, 0xBF, 0xC0, 0xFF}) {
+                const std::string three = two + static_cast<char>(c);
+                ASSERT_EQ(toNativePath(fromNativePath(three)), three) << a << ' ' << b << ' ' << c;
+            }
+        }
+    }
+}

@@ -9,11 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <future>
 
 using namespace QlIO;
 using QlIOTest::TempDirTest;
@@ -24,6 +27,8 @@ std::u16string u16(const std::string& s) { return fromUtf8(s); }
 
 std::string readAllText(const std::shared_ptr<IInputStream>& stream)
 {
+    if (!stream)
+        return "<none>";
     const auto bytes = stream->readAll();
     return std::string(bytes.begin(), bytes.end());
 }
@@ -263,6 +268,63 @@ TEST_F(FileTest, JapaneseNamesReachTheDiskAsUtf8)
     EXPECT_EQ(getFileName(children[0]->getPath()), u"\u30C7\u30FC\u30BF\uFF11.txt");
 }
 
+// Names unpacked from a zip made on a Japanese system keep their Shift-JIS bytes.
+TEST_F(FileTest, NamesThatAreNotUtf8AreListedAndOpenedByTheirBytes)
+{
+    const std::string folder = "\x83\x65\x83\x58\x83\x67"; // "テスト" in Shift-JIS
+    const std::string script = "\x8A\x4A\x8E\x6E.nut";       // "開始.nut"
+    writeFile(folder + "/" + script, "start");
+    writeFile(folder + "/Data.txt", "data");
+    const std::u16string wideFolder = fromNativePath(folder);
+    const std::u16string wideScript = fromNativePath(script);
+
+    auto storage = createFileStorage();
+    auto manager = createFileManager(storage);
+    EXPECT_TRUE(storage->getFile(wideFolder)->isDirectory());
+    EXPECT_EQ(readAllText(manager->openInputStream(wideFolder + u"/" + wideScript, 0)), "start");
+
+    // Listed names open the same files again.
+    auto children = storage->getFile(wideFolder)->getChildren();
+    ASSERT_EQ(children.size(), 2u);
+    EXPECT_EQ(children[0]->getPath(), u16(root_) + u"/" + wideFolder + u"/Data.txt");
+    EXPECT_EQ(getFileName(children[1]->getPath()), wideScript);
+    EXPECT_EQ(readAllText(children[1]->openInputStream(0)), "start");
+    auto top = storage->getFile(u".")->getChildren();
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(getFileName(top[0]->getPath()), wideFolder);
+
+    // The current directory keeps its bytes too, so relative paths work inside the folder.
+    std::filesystem::current_path(root_ / folder);
+    EXPECT_EQ(getAbsolutePath(u"x"), u16(root_) + u"/" + wideFolder + u"/x");
+    EXPECT_EQ(readAllText(createFileManager(createFileStorage())->openInputStream(wideScript, 0)), "start");
+    std::filesystem::current_path(root_);
+
+    // Files made under such names get exactly those bytes on disk.
+    const std::u16string save = wideFolder + u"/" + fromNativePath("\x83\x5A\x81\x5B\x83\x75.sav");
+    auto out = manager->openOutputStream(save, 0);
+    ASSERT_TRUE(out);
+    out->write(std::vector<uint8_t>{7});
+    out->close();
+    EXPECT_EQ(readFile(folder + "/\x83\x5A\x81\x5B\x83\x75.sav"), "\x07");
+}
+
+TEST_F(FileTest, CaseIsIgnoredAroundBytesThatAreNotUtf8)
+{
+    const std::string folder = "\x83\x65\x83\x58\x83\x67"; // テスト
+    writeFile(folder + "/Start.nut", "start");
+    writeFile("caf\xE9/x.txt", "latin-1");
+    auto storage = createFileStorage();
+    // Resolution goes through the folder to a child named in another case.
+    auto start = storage->getFile(fromNativePath(folder) + u"/START.NUT");
+    EXPECT_TRUE(start->exists());
+    EXPECT_EQ(start->getPath(), u16(root_) + u"/" + fromNativePath(folder) + u"/Start.nut");
+    // ASCII letters that are not second bytes of a pair still fold.
+    EXPECT_TRUE(storage->getFile(fromNativePath("CAF\xE9/X.TXT"))->exists());
+    // "ウヘエ" (0x83 0x45 0x83 0x78 0x83 0x47) differs from "テスト" only in the case of
+    // the second bytes; it is another name.
+    EXPECT_FALSE(storage->getFile(fromNativePath("\x83\x45\x83\x78\x83\x47/Start.nut"))->exists());
+}
+
 TEST_F(FileTest, MakeRemoveAndKinds)
 {
     auto storage = createFileStorage();
@@ -420,10 +482,28 @@ TEST_F(FileTest, FilesThatMustNotBeLostOrHarmed)
     EXPECT_TRUE(storage->getFile(u"link")->remove());
     EXPECT_FALSE(std::filesystem::exists(root_ / "link"));
     EXPECT_EQ(readFile("folder/inside.txt"), "x");
+}
 
-    // Only regular files open: a pipe would block the game on open.
-    ASSERT_EQ(mkfifo((root_ / "pipe").c_str(), 0600), 0);
-    EXPECT_FALSE(storage->getFile(u"pipe")->openInputStream(0));
+// Only regular files open: opening a pipe would wait for its other end, and the game with it.
+TEST_F(FileTest, PipesAreRefusedWithoutWaiting)
+{
+    const auto pipe = root_ / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    auto storage = createFileStorage();
+    auto manager = createFileManager(storage);
+    auto attempt = std::async(std::launch::async, [&] {
+        return !storage->getFile(u"pipe")->openInputStream(0) && !manager->openInputStream(u"pipe", 0) &&
+               !manager->openOutputStream(u"pipe", OpenAppend) && !manager->openIoStream(u"pipe", 0);
+    });
+    const bool prompt = attempt.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!prompt) {
+        // Become both ends of the pipe so a waiting open returns and the test fails rather than hangs.
+        const int fd = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+        attempt.wait();
+        ::close(fd);
+    }
+    EXPECT_TRUE(prompt);
+    EXPECT_TRUE(attempt.get());
 }
 
 TEST_F(FileTest, TwoAppendersKeepEachOthersLines)

@@ -2,6 +2,7 @@
 
 #include "io/archive/Format.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +11,12 @@
 namespace Qla {
 
 std::optional<LinkedBlockLocation> findLinkedBlock(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a FIFO or device in the executable's place is no block, and must
+    // not hang the start. The regular file that passes fstat reads the same either way.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0) return std::nullopt;
     std::optional<LinkedBlockLocation> found;
     struct stat st {};

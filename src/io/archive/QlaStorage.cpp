@@ -18,7 +18,7 @@ std::shared_ptr<IFileStorage> createArchiveStorage(std::shared_ptr<Qla::ISource>
 
 std::shared_ptr<IFileStorage> createArchiveStorage(std::u16string_view path, const std::string& password) {
     auto source = std::make_shared<Qla::FileSource>();
-    if (!source->openNative(toUtf8(path))) return nullptr;
+    if (!source->openNative(toNativePath(path))) return nullptr;
     return createArchiveStorage(std::move(source), password);
 }
 

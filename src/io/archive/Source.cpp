@@ -1,6 +1,6 @@
 #include "io/archive/Source.h"
 
-#include "io/archive/TextConv.h"
+#include "io/TextCodec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -56,7 +56,7 @@ uint32_t MemorySource::read(void* buffer, uint32_t count) {
 
 FileSource::~FileSource() { close(); }
 
-bool FileSource::open(const std::u16string& path) { return openNative(utf16ToUtf8(path)); }
+bool FileSource::open(const std::u16string& path) { return openNative(QlIO::toNativePath(path)); }
 
 bool FileSource::openNative(const std::string& path) { return openFile(path, 0, false, 0); }
 
@@ -67,10 +67,23 @@ bool FileSource::openRange(const std::string& path, uint64_t offset, uint32_t si
 bool FileSource::openFile(const std::string& path, uint64_t offset, bool ranged, uint32_t size) {
     close();
     if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO for reading waits for a writer, and a device may never answer: a
+    // *.qla beside the game that is one would hang the start. Open without waiting and
+    // take only regular files.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    // Reads of a regular file do not heed the flag on Linux, but some file systems may;
+    // the source reads as an ordinary blocking file.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return false;
     }

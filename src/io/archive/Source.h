@@ -46,8 +46,10 @@ public:
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
-    // Opens a path given as UTF-16 (passed to the OS as UTF-8).
+    // Opens a path given as UTF-16 (passed to the OS by QlIO::toNativePath).
+    // Only a regular file opens; a FIFO or device is refused without waiting.
     bool open(const std::u16string& path);
+    // The same with the path as the OS's bytes.
     bool openNative(const std::string& path);
     // Presents the bytes [offset, offset + size) of a file as the whole
     // source (an archive embedded in a larger file). Fails when the range

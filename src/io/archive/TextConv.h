@@ -1,6 +1,7 @@
 #pragma once
 // Text conversions the archive code needs: entry names (Shift-JIS) and
-// paths handed to the OS (UTF-8).
+// text shown to people (UTF-8). Paths handed to the OS go through
+// QlIO::toNativePath instead, which keeps names that are not UTF-8.
 #include <optional>
 #include <string>
 #include <string_view>

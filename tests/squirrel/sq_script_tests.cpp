@@ -39,7 +39,9 @@ TEST_P(SqScript, OutputMatches)
     const fs::path tmp = fs::temp_directory_path() / ("sq_script_" + std::to_string(::getpid()) + "_" + name);
     const std::string cmd = "cd '" + dir.string() + "' && '" SQ_BINARY "' '" + name + ".nut' </dev/null >'" +
                             tmp.string() + ".out' 2>'" + tmp.string() + ".err'";
-    (void)std::system(cmd.c_str());
+    // the exit status is not compared: scripts may end in an error on purpose
+    const int status = std::system(cmd.c_str());
+    ASSERT_NE(status, -1) << "could not run " << cmd;
     const std::string out = slurp(tmp.string() + ".out"), err = slurp(tmp.string() + ".err");
     std::error_code ec;
     fs::remove(tmp.string() + ".out", ec);

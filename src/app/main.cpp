@@ -121,7 +121,7 @@ GameOrigin locateGame(const CommandLine& line) {
     }
     struct stat st {};
     if (::stat(line.game.c_str(), &st) != 0) usageError("no game at '" + line.game + "'");
-    const std::u16string path = QlIO::getAbsolutePath(QlIO::fromUtf8(line.game));
+    const std::u16string path = QlIO::getAbsolutePath(QlIO::fromNativePath(line.game));
     if (S_ISDIR(st.st_mode)) {
         origin.folder = path;
     } else if (S_ISREG(st.st_mode) && QlIO::getExtension(path) == u"qla") {
@@ -155,7 +155,7 @@ int runGame(const CommandLine& line) {
     if (line.virtualClock) QlPlatform::setVirtualClock(true);
 
     const GameOrigin origin = locateGame(line);
-    if (::chdir(QlIO::toUtf8(origin.folder).c_str()) != 0) return startFailed("cannot enter the game folder");
+    if (::chdir(QlIO::toNativePath(origin.folder).c_str()) != 0) return startFailed("cannot enter the game folder");
     auto files = createStartupFileManager(origin.folder, origin.linked);
     if (!files) return startFailed("the game folder cannot be read");
     if (!origin.archive.empty()) {
@@ -190,7 +190,7 @@ int runGame(const CommandLine& line) {
 
     HostOptions options;
     options.commandLine.push_back(getExecutablePath());
-    for (const auto& arg : line.gameArguments) options.commandLine.push_back(QlIO::fromUtf8(arg));
+    for (const auto& arg : line.gameArguments) options.commandLine.push_back(QlIO::fromNativePath(arg));
     options.frameLimit = line.frames;
 
     HostOutcome outcome = HostOutcome::Finished;

@@ -9,6 +9,7 @@
 #   NAME.files/   more files copied into the game folder
 #   NAME.args     arguments given to the game after --, one per line
 #   NAME.status   the exit status expected (default 0)
+#   NAME.folder   the name of the game folder, with printf escapes (default: game)
 #   NAME.errors   lines that must each appear in error.txt, or with a leading ! must not
 #                 (no file: error.txt must not exist)
 # When QL_TEST_PLUGIN_DIR is set, the plug-ins in it are copied into every game.
@@ -31,7 +32,9 @@ trap 'rm -rf "$tmp"' EXIT
 passed=0
 failed=0
 for name in "${names[@]}"; do
-  game=$tmp/$name/game
+  folder=game
+  [ -f "$here/$name.folder" ] && folder=$(printf "$(cat "$here/$name.folder")")
+  game=$tmp/$name/$folder
   mkdir -p "$game"
   if [ -d "$here/$name.game" ]; then
     cp -r "$here/$name.game/." "$game/"

@@ -1,0 +1,1 @@
+print("lib/x.nut runs\n");

@@ -1,5 +1,7 @@
 #include "app/Plugin.h"
 
+#include "io/TextCodec.h"
+
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -139,36 +141,6 @@ const SquirrelApiTable* squirrelApiTable() {
 
 namespace {
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string toUtf8(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 bool endsWithDll(const std::string& name) {
     if (name.size() < 4) return false;
@@ -284,7 +256,7 @@ std::shared_ptr<Plugin> Plugin::load(const std::u16string& name, const PluginSet
     if (name.empty() || name.find(u'\0') != std::u16string::npos) return fail("invalid plug-in name");
 
     std::string fileName;
-    ModuleHandle module = openModule(candidateNames(toUtf8(name)), fileName, reason);
+    ModuleHandle module = openModule(candidateNames(QlIO::toNativePath(name)), fileName, reason);
     if (!module) return fail(reason);
 
     const auto setup = lookUp<SetupFunction>(module.get(), "onSetup");

@@ -21,29 +21,6 @@ SQInteger releaseWrapper(SQUserPointer p, SQInteger) {
     return 1;
 }
 
-const char* typeName(SQObjectType t) {
-    switch (t) {
-    case OT_NULL: return "null";
-    case OT_INTEGER: return "integer";
-    case OT_FLOAT: return "float";
-    case OT_BOOL: return "bool";
-    case OT_STRING: return "string";
-    case OT_TABLE: return "table";
-    case OT_ARRAY: return "array";
-    case OT_USERDATA: return "userdata";
-    case OT_CLOSURE: return "function";
-    case OT_NATIVECLOSURE: return "function";
-    case OT_GENERATOR: return "generator";
-    case OT_USERPOINTER: return "userpointer";
-    case OT_THREAD: return "thread";
-    case OT_FUNCPROTO: return "function";
-    case OT_CLASS: return "class";
-    case OT_INSTANCE: return "instance";
-    case OT_WEAKREF: return "weakref";
-    default: return "unknown";
-    }
-}
-
 std::u16string ascii(const char* s) { return std::u16string(s, s + std::char_traits<char>::length(s)); }
 
 }  // namespace
@@ -148,8 +125,14 @@ SQInteger raise(HSQUIRRELVM v, std::u16string_view text) {
 
 SQInteger raiseArgType(HSQUIRRELVM v, SQInteger idx, const std::u16string& expected) {
     if (idx < 0) idx = sq_gettop(v) + idx + 1;
-    return raise(v, u"parameter " + ascii(std::to_string(idx - 1).c_str()) + u" has an invalid type '" +
-                        ascii(typeName(sq_gettype(v, idx))) + u"' ; expected: '" + expected + u"'");
+    std::u16string type = u"unknown";
+    if (SQ_SUCCEEDED(sq_typeof(v, idx))) {
+        const SQChar* s = nullptr;
+        if (SQ_SUCCEEDED(sq_getstring(v, -1, &s))) type = s;
+        sq_pop(v, 1);
+    }
+    return raise(v, u"parameter " + ascii(std::to_string(idx - 1).c_str()) + u" has an invalid type '" + type +
+                        u"' ; expected: '" + expected + u"'");
 }
 
 SQInteger raiseArgType(HSQUIRRELVM v, SQInteger idx, const char* expected) {

@@ -247,7 +247,7 @@ TEST_F(BindingTest, InstancesPassAsTheirClassOrInterface) {
               "integer 9\ninteger -1\ninteger 4\n"
               "error: parameter 1 has an invalid type 'instance' ; expected: 'instance'\n"
               "error: parameter 1 has an invalid type 'instance' ; expected: 'Box'\n"
-              "error: parameter 1 has an invalid type 'instance' ; expected: 'Box'\n"
+              "error: parameter 1 has an invalid type 'blob' ; expected: 'Box'\n"
               "error: parameter 0 has an invalid type 'class' ; expected: 'Box'\n"
               "error: parameter 0 has an invalid type 'table' ; expected: 'Box'\n");
 }

@@ -120,14 +120,21 @@ std::u16string bootstrapText(const SetupSettings& settings, const std::vector<st
 
 namespace {
 
-using LibraryFactory = std::function<std::unique_ptr<Library>(const std::shared_ptr<QlIO::IFileManager>&)>;
+// What a library may need when it is created: the game's files and the main window.
+struct LibraryContext {
+    std::shared_ptr<QlIO::IFileManager> files;
+    std::shared_ptr<QlFrame::IWindow> window;  // empty without a window
+};
 
-// The native libraries in registration order. Each prelude sees the tables of the libraries
-// before it, so the order is part of the script API.
+using LibraryFactory = std::unique_ptr<Library> (*)(const LibraryContext&);
+
+// The native libraries in registration order: System, Math, IO, Graphics, Audio, Input, Util,
+// Collision, Collection, Log. Each prelude sees the tables of the libraries before it, so the
+// order is part of the script API.
 const std::vector<LibraryFactory>& libraryList() {
     static const std::vector<LibraryFactory> list = {
-        [](const auto& files) { return std::make_unique<SystemLibrary>(files); },
-        [](const auto&) { return std::make_unique<UtilLibrary>(); },
+        [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<SystemLibrary>(c.files); },
+        [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<UtilLibrary>(); },
     };
     return list;
 }
@@ -155,8 +162,9 @@ void ScriptHost::openVm() {
 }
 
 void ScriptHost::loadLibraries() {
+    const LibraryContext context{files_, QlFrame::getCurrentWindow()};
     for (const auto& make : libraryList()) {
-        auto library = make(files_);
+        auto library = make(context);
         if (library->onLoad(vm_)) libraries_.push_back(std::move(library));
         // A library that failed keeps its table in the VM but is not called again.
     }

@@ -139,6 +139,11 @@ SQInteger raiseArgType(HSQUIRRELVM v, SQInteger idx, const char* expected) {
     return raiseArgType(v, idx, ascii(expected));
 }
 
+SQInteger raiseArrayElement(HSQUIRRELVM v, SQInteger idx, SQInteger element) {
+    return raise(v, u"parameter " + ascii(std::to_string(idx - 1).c_str()) + u" has an invalid element at index " +
+                        ascii(std::to_string(element).c_str()));
+}
+
 SQInteger raiseNotSelf(HSQUIRRELVM v, const std::u16string& className) {
     if (sq_gettype(v, 1) == OT_INSTANCE) {
         SQUserPointer up = nullptr;

@@ -102,6 +102,8 @@ void releaseClasses(HSQUIRRELVM v);
 // (`this` is parameter 0).
 SQInteger raiseArgType(HSQUIRRELVM v, SQInteger idx, const char* expected);
 SQInteger raiseArgType(HSQUIRRELVM v, SQInteger idx, const std::u16string& expected);
+// Raises "parameter N has an invalid element at index I" for an array argument at idx.
+SQInteger raiseArrayElement(HSQUIRRELVM v, SQInteger idx, SQInteger element);
 // Raises text as a script error.
 SQInteger raise(HSQUIRRELVM v, std::u16string_view text);
 
@@ -325,8 +327,28 @@ struct Conv<std::optional<T>> {
     }
 };
 
+// An array argument whose every element converts to T (colours, positions, key lists).
 template <class T>
 struct Conv<std::vector<T>> {
+    using Hold = std::vector<T>;
+    static bool get(HSQUIRRELVM v, SQInteger idx, Hold& out) {
+        if (idx < 0) idx = sq_gettop(v) + idx + 1;
+        if (sq_gettype(v, idx) != OT_ARRAY) return raiseArgType(v, idx, "array"), false;
+        const SQInteger n = sq_getsize(v, idx);
+        out.clear();
+        out.reserve(static_cast<std::size_t>(n));
+        for (SQInteger i = 0; i < n; ++i) {
+            sq_pushinteger(v, i);
+            sq_rawget(v, idx);
+            typename Conv<T>::Hold element{};
+            const bool ok = Conv<T>::get(v, -1, element);
+            sq_pop(v, 1);
+            if (!ok) return raiseArrayElement(v, idx, i), false;
+            out.push_back(Conv<T>::pass(element));
+        }
+        return true;
+    }
+    static std::vector<T>& pass(Hold& h) { return h; }
     static void push(HSQUIRRELVM v, const std::vector<T>& values) {
         sq_newarray(v, 0);
         for (const T& value : values) {

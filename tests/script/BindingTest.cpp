@@ -100,6 +100,7 @@ protected:
             .func(u"maybe", [](int n) { return n ? std::optional<std::u16string>(u"yes") : std::nullopt; })
             .func(u"truth", [](Bind::Truth truth) { return static_cast<bool>(truth); })
             .func(u"nothing", [] {})
+            .func(u"total", [](const std::vector<int>& xs) { int sum = 0; for (int x : xs) sum += x; return sum; })
             .raw(u"makeBox", [](HSQUIRRELVM vm) -> SQInteger {
                 // a raw function creating its result through the class a script sees
                 sq_pushinteger(vm, 6);
@@ -162,6 +163,9 @@ TEST_F(BindingTest, ResultsConvertByReturnType) {
         show(T.maybe(1)); show(T.maybe(0));
         show(T.truth(null)); show(T.truth(0)); show(T.truth(0.0)); show(T.truth("")); show(T.truth([]));
         show(T.nothing());
+        show(T.total([1, 2.9, true])); show(T.total([]));
+        err(function() { T.total([1, "x"]); });
+        err(function() { T.total(3); });
         local t = T.Box(21).twice();
         show(t.get()); show(t instanceof T.Box);
         show(T.Mode.TWO); T.Mode.TWO = 9; show(T.Mode.TWO);
@@ -175,6 +179,9 @@ TEST_F(BindingTest, ResultsConvertByReturnType) {
               "string yes\nnull null\n"
               "integer 0\ninteger 0\ninteger 0\ninteger 1\ninteger 1\n"
               "null null\n"
+              "integer 4\ninteger 0\n"
+              "error: parameter 1 has an invalid element at index 1\n"
+              "error: parameter 1 has an invalid type 'integer' ; expected: 'array'\n"
               "integer 42\nbool true\n"
               "integer 2\ninteger 9\n"
               "integer 7\n"

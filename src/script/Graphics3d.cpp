@@ -1,0 +1,7 @@
+#include "script/Graphics3d.h"
+
+namespace Quillorane {
+
+bool registerGraphics3d(HSQUIRRELVM, Bind::Table&) { return true; }
+
+}  // namespace Quillorane

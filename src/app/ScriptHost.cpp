@@ -6,6 +6,7 @@
 #include "app/SystemLibrary.h"
 #include "frame/Window.h"
 #include "script/Binding.h"
+#include "script/GraphicsLibrary.h"
 #include "script/ScriptText.h"
 #include "script/UtilLibrary.h"
 
@@ -124,6 +125,7 @@ namespace {
 struct LibraryContext {
     std::shared_ptr<QlIO::IFileManager> files;
     std::shared_ptr<QlFrame::IWindow> window;  // empty without a window
+    std::string screenshot;                    // where to save the screen as the run ends
 };
 
 using LibraryFactory = std::unique_ptr<Library> (*)(const LibraryContext&);
@@ -134,6 +136,7 @@ using LibraryFactory = std::unique_ptr<Library> (*)(const LibraryContext&);
 const std::vector<LibraryFactory>& libraryList() {
     static const std::vector<LibraryFactory> list = {
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<SystemLibrary>(c.files); },
+        [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<GraphicsLibrary>(c.files, c.window, c.screenshot); },
         [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<UtilLibrary>(); },
     };
     return list;
@@ -162,7 +165,7 @@ void ScriptHost::openVm() {
 }
 
 void ScriptHost::loadLibraries() {
-    const LibraryContext context{files_, QlFrame::getCurrentWindow()};
+    const LibraryContext context{files_, QlFrame::getCurrentWindow(), options_.screenshot};
     for (const auto& make : libraryList()) {
         auto library = make(context);
         if (library->onLoad(vm_)) libraries_.push_back(std::move(library));

@@ -22,6 +22,8 @@ struct HostOptions {
     std::vector<std::u16string> commandLine;
     // End the run after this many frames, as a quit would (0: no limit).
     unsigned frameLimit = 0;
+    // A native path where the screen is saved as PNG when the run ends (empty: none).
+    std::string screenshot;
 };
 
 // How a run ended, for the exit status.

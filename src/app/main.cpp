@@ -155,6 +155,15 @@ int runGame(const CommandLine& line) {
     if (line.virtualClock) QlPlatform::setVirtualClock(true);
 
     const GameOrigin origin = locateGame(line);
+    // The screenshot path is taken from where the command was given, before the game folder
+    // becomes the current directory.
+    std::string screenshotPath = line.screenshot;
+    if (!screenshotPath.empty() && screenshotPath[0] != '/') {
+        if (char* cwd = ::getcwd(nullptr, 0)) {
+            screenshotPath = std::string(cwd) + "/" + screenshotPath;
+            std::free(cwd);
+        }
+    }
     if (::chdir(QlIO::toNativePath(origin.folder).c_str()) != 0) return startFailed("cannot enter the game folder");
     auto files = createStartupFileManager(origin.folder, origin.linked);
     if (!files) return startFailed("the game folder cannot be read");
@@ -192,6 +201,7 @@ int runGame(const CommandLine& line) {
     options.commandLine.push_back(getExecutablePath());
     for (const auto& arg : line.gameArguments) options.commandLine.push_back(QlIO::fromNativePath(arg));
     options.frameLimit = line.frames;
+    options.screenshot = screenshotPath;
 
     HostOutcome outcome = HostOutcome::Finished;
     ScriptHost host(files, settings, options);
@@ -199,8 +209,6 @@ int runGame(const CommandLine& line) {
     window.reset();
     monitor.reset();
 
-    if (!line.screenshot.empty())
-        std::fprintf(stderr, "quillorane: --screenshot needs the graphics library, which this build does not have yet\n");
     switch (outcome) {
     case HostOutcome::StartFailed:
         return startFailed(host.failure() + (errorsReported() ? " (details in " + QlIO::toUtf8(origin.folder) + "/error.txt)" : ""));

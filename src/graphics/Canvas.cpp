@@ -353,14 +353,14 @@ bool Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
 
 bool Canvas::pointsAs(int primitive, const Point2d* points, std::uint32_t count, IEffect2d* effect, int blend,
                       Color color) {
-  // Lines run through pixel centres, so a line from (x, y) lights pixel (x, y). Shapes move
-  // onto pixel corners like images: a shape with corners (x1, y1) and (x2, y2) fills exactly
-  // the pixels x1..x2-1, y1..y2-1, with no edge passing through a pixel centre.
-  const float shift = primitive == Primitive::TriangleFan ? 0.5f : 0.0f;
+  // Points are taken as they are, on pixel centres, for lines and filled shapes alike: a line
+  // from (x, y) lights pixel (x, y), and a filled edge through pixel centres keeps the pixels
+  // on its left and top sides only. So a triangle (0, 0), (10, 0), (0, 10) fills 55 pixels and
+  // a rectangle with corners (x1, y1) and (x2, y2) exactly x1..x2-1, y1..y2-1.
   scratch_.resize(count);
   for (std::uint32_t i = 0; i < count; ++i) {
     const Point2d& p = points[i];
-    scratch_[i] = Vertex2d{p.x - shift, p.y - shift, p.z, modulate(p.color, color), 0.0f, 0.0f};
+    scratch_[i] = Vertex2d{p.x, p.y, p.z, modulate(p.color, color), 0.0f, 0.0f};
   }
   return renderer_.draw(primitive, blend, effect, nullptr, scratch_.data(), count);
 }

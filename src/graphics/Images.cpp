@@ -64,14 +64,23 @@ std::shared_ptr<IImage> loadImage(std::u16string_view path)
 
 bool saveImage(QlIO::IFileManager& files, std::u16string_view path, const IImage& image, const Rect& source)
 {
+    const std::int64_t w = std::llabs(static_cast<std::int64_t>(source.x2) - source.x1);
+    const std::int64_t h = std::llabs(static_cast<std::int64_t>(source.y2) - source.y1);
+    if (w > 0xFFFF || h > 0xFFFF)
+        return false;
+    return saveImage(files, path, image, source, static_cast<int>(w), static_cast<int>(h));
+}
+
+bool saveImage(QlIO::IFileManager& files, std::u16string_view path, const IImage& image, const Rect& source,
+               int w, int h)
+{
     const ImageFileType type = imageFileTypeOf(path);
     if (type == ImageFileType::Unknown)
         return false;
     auto context = getContext();
     if (!context || !context->getEngine())
         return false;
-    const int w = std::abs(source.width()), h = std::abs(source.height());
-    if (w == 0 || h == 0 || w > 0xFFFF || h > 0xFFFF)
+    if (w <= 0 || h <= 0 || w > 0xFFFF || h > 0xFFFF)
         return false;
     auto canvas = createCanvas(context->getEngine(), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h));
     if (!canvas)
@@ -103,15 +112,29 @@ bool saveImage(QlIO::IFileManager& files, std::u16string_view path, const IImage
     return written == bytes.size() && flushed;
 }
 
-bool saveImage(std::u16string_view path, const IImage& image, const Rect& source)
+namespace {
+
+QlIO::IFileManager* contextFiles()
 {
     auto context = getContext();
     if (!context)
-        return false;
+        return nullptr;
     auto* loader = dynamic_cast<Quillorane::GraphicsFileLoader*>(context->getFileLoader().get());
-    if (loader == nullptr || !loader->getFileManager())
-        return false;
-    return saveImage(*loader->getFileManager(), path, image, source);
+    return loader ? loader->getFileManager().get() : nullptr;
+}
+
+} // namespace
+
+bool saveImage(std::u16string_view path, const IImage& image, const Rect& source, int width, int height)
+{
+    QlIO::IFileManager* files = contextFiles();
+    return files != nullptr && saveImage(*files, path, image, source, width, height);
+}
+
+bool saveImage(std::u16string_view path, const IImage& image, const Rect& source)
+{
+    QlIO::IFileManager* files = contextFiles();
+    return files != nullptr && saveImage(*files, path, image, source);
 }
 
 } // namespace QlGraphics

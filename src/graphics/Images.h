@@ -43,11 +43,16 @@ bool loadWindowIcon(QlPlatform::NativeWindow& window, IFileLoader& files, std::u
 std::shared_ptr<ITexture> loadTexture(std::u16string_view path);
 std::shared_ptr<IImage> loadImage(std::u16string_view path);
 
-// Draws the source rectangle of the image onto a canvas of the rectangle's size and writes
-// the canvas's pixels as PNG, JPEG or BMP, chosen by the path's extension (false for any
-// other extension). The pixels are copied, not blended, so alpha is saved as it is.
+// Draws the source rectangle of the image onto a canvas of width x height (scaling it to
+// fill the canvas) and writes the canvas's pixels as PNG, JPEG or BMP, chosen by the path's
+// extension (false for any other extension, or a size outside 1..65535). The pixels are
+// copied, not blended, so alpha is saved as it is.
+bool saveImage(QlIO::IFileManager& files, std::u16string_view path, const IImage& image, const Rect& source,
+               int width, int height);
+// At the source rectangle's own size.
 bool saveImage(QlIO::IFileManager& files, std::u16string_view path, const IImage& image, const Rect& source);
 // The same through the file manager the context's file loader reads from.
+bool saveImage(std::u16string_view path, const IImage& image, const Rect& source, int width, int height);
 bool saveImage(std::u16string_view path, const IImage& image, const Rect& source);
 
 } // namespace QlGraphics

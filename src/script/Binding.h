@@ -136,6 +136,17 @@ private:
     HSQOBJECT obj_{};
 };
 
+// An argument looked at in place, for callees that inspect it themselves during the call
+// (optional arguments that may be null, arrays checked element by element). Unlike Value it
+// takes no reference, so it costs nothing to pass; it is valid only during the call. An Arg
+// with idx 0 stands for an argument a shorter overload did not get, and reads as null.
+struct Arg {
+    HSQUIRRELVM vm = nullptr;
+    SQInteger idx = 0;
+    SQObjectType type() const { return idx != 0 ? sq_gettype(vm, idx) : OT_NULL; }
+    bool isNull() const { return type() == OT_NULL; }
+};
+
 // A parameter that accepts any value and takes its truth value (null, 0, 0.0 and false are
 // false).
 struct Truth {
@@ -263,6 +274,17 @@ struct Conv<Value> {
     }
     static Value& pass(Hold& h) { return h; }
     static void push(HSQUIRRELVM v, const Value& value) { value.push(v); }
+};
+
+template <>
+struct Conv<Arg> {
+    using Hold = Arg;
+    static bool get(HSQUIRRELVM v, SQInteger idx, Hold& out) {
+        out.vm = v;
+        out.idx = idx < 0 ? sq_gettop(v) + idx + 1 : idx;
+        return true;
+    }
+    static Arg pass(Hold& h) { return h; }
 };
 
 template <>

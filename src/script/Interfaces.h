@@ -12,6 +12,7 @@ class IImage;
 class IFont;
 class IEffect2d;
 class IEffect3d;
+class IWorld;
 struct Matrix;
 }  // namespace QlGraphics
 
@@ -47,6 +48,12 @@ public:
 class SuEffect3d : public Bound {
 public:
     virtual std::shared_ptr<QlGraphics::IEffect3d> getEffect() const = 0;
+};
+
+// Worlds of actors, for Canvas.drawWorld.
+class SuWorld : public Bound {
+public:
+    virtual std::shared_ptr<QlGraphics::IWorld> getWorld() const = 0;
 };
 
 class SuCamera : public Bound {

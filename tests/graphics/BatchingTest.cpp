@@ -191,9 +191,10 @@ TEST_F(BatchingTest, StripsAndFansBecomeLists) {
   EXPECT_FLOAT_EQ(counting->draws[1].vertices[2].x, 1.0f);
   EXPECT_FLOAT_EQ(counting->draws[1].vertices[3].x, 2.0f);
   EXPECT_EQ(counting->draws[2].count, 3u);
+  // Shape points stay on pixel centres, as line points do.
   const int fanOrder[9] = {0, 1, 2, 0, 2, 3, 0, 3, 4};
   for (int k = 0; k < 9; ++k)
-    EXPECT_FLOAT_EQ(counting->draws[2].vertices[k].x, static_cast<float>(fanOrder[k]) - 0.5f) << k;
+    EXPECT_FLOAT_EQ(counting->draws[2].vertices[k].x, static_cast<float>(fanOrder[k])) << k;
 }
 
 TEST_F(BatchingTest, QuadCornersSitHalfAPixelBackAndRejectedDrawsKeepTheBatch) {

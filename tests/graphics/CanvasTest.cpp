@@ -168,6 +168,20 @@ TEST_F(CanvasTest, TheFourBlendEquations) {
   }
 }
 
+TEST_F(CanvasTest, FilledShapesPutTheirPointsOnPixelCentres) {
+  // Edges through pixel centres keep the pixels on their left and top sides: the triangle
+  // (0, 0), (10, 0), (0, 10) fills the 55 pixels with x + y < 10 (45 if it were moved half a
+  // pixel onto pixel corners).
+  const Color c = 0xFFFFFF00u;
+  const Point2d tri[3] = {{0, 0, 0, c}, {10, 0, 0, c}, {0, 10, 0, c}};
+  canvas->begin();
+  ASSERT_TRUE(canvas->drawShape(tri, 3));
+  canvas->end();
+  read();
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) EXPECT_EQ(at(x, y), x + y < 10 ? c : kBlack) << x << "," << y;
+}
+
 TEST_F(CanvasTest, TriangleFanCoversItsPixelsAndLineStripsDrawSegments) {
   const Color c = 0xFF10E0A0u;
   const Point2d square[4] = {{2, 3, 0, c}, {12, 3, 0, c}, {12, 9, 0, c}, {2, 9, 0, c}};

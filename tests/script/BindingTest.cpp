@@ -56,6 +56,15 @@ struct ScSquare : SuShape {
     int side;
 };
 
+// What an argument read in place holds: null, an integer's value, or "other".
+std::u16string argText(const Bind::Arg& a) {
+    if (a.isNull()) return u"null";
+    if (a.type() != OT_INTEGER) return u"other";
+    SQInteger n = 0;
+    sq_getinteger(a.vm, a.idx, &n);
+    return n == 7 ? u"7" : n == 5 ? u"5" : u"?";
+}
+
 class BindingTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -108,6 +117,8 @@ protected:
                 Bind::wrapperAt<ScBox>(vm, -1)->value += 1;
                 return 1;
             })
+            .overload(u"opt", [](Bind::Arg a) { return argText(a) + u"," + argText(Bind::Arg{}); })
+            .overload(u"opt", [](Bind::Arg a, Bind::Arg b) { return argText(a) + u"," + argText(b); })
             .overload(u"sum", [](int a) { return a; })
             .overload(u"sum", [](int a, int b) { return a + b; })
             .enumeration(u"Mode", {{u"ONE", 1}, {u"TWO", 2}});
@@ -221,6 +232,14 @@ TEST_F(BindingTest, OverloadsDispatchOnArgumentCount) {
               "integer 1\ninteger 3\n"
               "error: No overload matching this argument list found\n"
               "bool true\nbool true\nbool false\n");
+}
+
+TEST_F(BindingTest, ArgumentsReadInPlace) {
+    // An absent argument of a shorter overload reads as null; others are seen where they are.
+    EXPECT_EQ(run(uR"(
+        show(T.opt(5)); show(T.opt(null)); show(T.opt(5, 7)); show(T.opt("x", null)); show(T.opt([], 7));
+    )"),
+              "string 5,null\nstring null,null\nstring 5,7\nstring other,null\nstring other,7\n");
 }
 
 TEST_F(BindingTest, PropertiesAndMembers) {

@@ -53,6 +53,14 @@ public:
     virtual std::shared_ptr<ISoundData> copy() const = 0;       // same file, at frame 0
 };
 
+// Data that someone else produces in real time (a movie's sound): the mixer
+// reads it at the moment it is played, a block at a time, instead of
+// decoding ahead of the output.
+class ILiveSoundData {
+public:
+    virtual ~ILiveSoundData() = default;
+};
+
 class ISoundLoader {
 public:
     virtual ~ISoundLoader() = default;

@@ -7,7 +7,7 @@
 namespace QlGraphics {
 namespace {
 
-class MovieSoundData : public QlSound::ISoundData {
+class MovieSoundData : public QlSound::ISoundData, public QlSound::ILiveSoundData {
 public:
     explicit MovieSoundData(std::shared_ptr<MovieAudio> audio) : audio_(std::move(audio)) {}
     QlSound::SoundFormat getFormat() const override

@@ -14,6 +14,8 @@ std::shared_ptr<Engine> Engine::create(Output output, std::uint32_t preferredRat
     }
     if (!engine->mixer_) engine->mixer_ = std::make_shared<VoiceMixer>(preferredRate);
     if (output == Output::Null) engine->device_ = openNullOutput(engine->mixer_);
+    // Decoding runs on the feeder; a manual engine decodes as it mixes.
+    if (output != Output::Manual) engine->mixer_->startFeeder();
     engine->output_ = output;
     return engine;
 }
@@ -21,6 +23,7 @@ std::shared_ptr<Engine> Engine::create(Output output, std::uint32_t preferredRat
 Engine::~Engine()
 {
     device_.reset();  // no mixing after this point
+    mixer_->stopFeeder();
     mixer_->releaseAll();
 }
 

@@ -16,7 +16,7 @@ public:
     enum class Output {
         Device,  // the default SDL audio device; Null when none opens or SDL's driver is "dummy"
         Null,    // no device: a thread mixes into nothing at real-time pace
-        Manual,  // nothing runs by itself; the owner calls mix()
+        Manual,  // nothing runs by itself; the owner calls mix(), or feed() and render()
     };
 
     static constexpr std::uint32_t kDefaultRate = 48000;
@@ -34,8 +34,18 @@ public:
     std::uint32_t getSampleRate() const { return mixer_->getSampleRate(); }
     std::size_t getVoiceCount() const { return mixer_->getVoiceCount(); }
 
-    // Mixes the next `frames` stereo frames (Manual output; tests and tools).
-    void mix(float* out, std::uint32_t frames) { mixer_->mix(out, frames); }
+    // Manual output (tests and tools). mix() mixes the next `frames` stereo
+    // frames, decoding on the calling thread whatever the voices need.
+    // render() is what the device's callback runs: it only takes frames
+    // already decoded, as feed() (the feeder thread's pass) and play and
+    // seek left them.
+    void mix(float* out, std::uint32_t frames) { mixer_->mix(out, frames, true); }
+    void render(float* out, std::uint32_t frames) { mixer_->mix(out, frames, false); }
+    void feed() { mixer_->feed(); }
+
+    // Blocks mixed so far, and voice blocks that ran dry (dropouts).
+    std::uint64_t getBlockCount() const { return mixer_->getBlockCount(); }
+    std::uint64_t getDryCount() const { return mixer_->getDryCount(); }
 
 private:
     Engine() = default;
@@ -54,10 +64,10 @@ public:
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
 
-    bool play(std::uint32_t start) override { return voice_->play(start, 0, 0, false); }
+    bool play(std::uint32_t start) override { return started(voice_->play(start, 0, 0, false)); }
     bool play(std::uint32_t start, std::uint32_t loopCount, std::uint32_t loopStart) override
     {
-        return voice_->play(start, loopCount, loopStart, true);
+        return started(voice_->play(start, loopCount, loopStart, true));
     }
     bool stop() override { return voice_->stop(); }
     bool pause() override { return voice_->pause(); }
@@ -69,11 +79,23 @@ public:
     float getVolume() const override { return voice_->getVolume(); }
     bool setSpeed(float speed) override { return voice_->setSpeed(speed); }
     float getSpeed() const override { return voice_->getSpeed(); }
-    bool seek(std::uint32_t frame) override { return voice_->seek(frame); }
+    bool seek(std::uint32_t frame) override { return started(voice_->seek(frame)); }
     std::uint32_t tell() const override { return voice_->tell(); }
     std::uint32_t getLength() const override { return voice_->getLength(); }
 
+    // Steady-clock nanoseconds at which the first output block of the current
+    // play left the mixer (0 until it has).
+    std::int64_t getFirstHeardAt() const { return voice_->getFirstHeardAt(); }
+
 private:
+    // After a new position: the feeder fills the rest of the queue now.
+    bool started(bool ok)
+    {
+        if (ok)
+            if (auto mixer = mixer_.lock()) mixer->wakeFeeder();
+        return ok;
+    }
+
     std::shared_ptr<Voice> voice_;
     std::weak_ptr<VoiceMixer> mixer_;
 };

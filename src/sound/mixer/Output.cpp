@@ -13,6 +13,12 @@ namespace QlSound::Mixer {
 
 namespace {
 
+// Frames per device callback: 5.3 ms at 48 kHz, so a play or a change is
+// heard within one such period. Every voice's data is decoded ahead on the
+// feeder thread, so the callback's work is short and steady even at 64
+// voices.
+constexpr std::uint32_t kDeviceFrames = 256;
+
 class SdlOutput final : public IAudioOutput {
 public:
     ~SdlOutput() override
@@ -33,7 +39,7 @@ public:
         want.freq = static_cast<int>(preferredRate);
         want.format = AUDIO_F32SYS;
         want.channels = 2;
-        want.samples = 1024;
+        want.samples = kDeviceFrames;
         want.callback = &SdlOutput::callback;
         want.userdata = this;
         SDL_AudioSpec have{};
@@ -82,7 +88,7 @@ public:
     std::uint32_t getSampleRate() const override { return mixer_->getSampleRate(); }
 
 private:
-    static constexpr std::uint32_t kBlockFrames = 512;
+    static constexpr std::uint32_t kBlockFrames = kDeviceFrames;
 
     void run()
     {

@@ -51,13 +51,42 @@ bool Voice::canPlay(const SoundFormat& f)
            f.sampleRate <= kMaxPlayableRate;
 }
 
+namespace {
+
+// How far the decoding side works ahead of the output, in seconds of source
+// data at the highest speed: the queue holds this much, and play and seek
+// decode the first part of it at once.
+constexpr double kQueueSeconds = 0.25;
+constexpr double kStartSeconds = 0.03;
+constexpr std::uint32_t kMinQueueFrames = 4096;
+constexpr std::uint32_t kMaxQueueFrames = 1u << 18;
+
+std::uint32_t queueFramesFor(std::uint32_t rate)
+{
+    const double wanted = rate * 2.0 * kQueueSeconds;
+    std::uint32_t frames = kMinQueueFrames;
+    while (frames < wanted && frames < kMaxQueueFrames) frames *= 2;
+    return frames;
+}
+
+}  // namespace
+
 Voice::Voice(std::shared_ptr<ISoundData> data, std::uint32_t outputRate)
-    : data_(std::move(data)), outputRate_(outputRate)
+    : outputRate_(outputRate), data_(std::move(data))
 {
     format_ = data_->getFormat();
     frameBytes_ = format_.frameBytes();
+    length_ = data_->getLength();
+    live_ = dynamic_cast<ILiveSoundData*>(data_.get()) != nullptr;
     // One frame more than a chunk: the repeated last frame at the end.
     in_.resize(static_cast<std::size_t>(kChunkFrames + 1) * frameBytes_);
+    // A live voice reads what it is about to play, no more.
+    queueFrames_ = live_ ? 2 * kChunkFrames : queueFramesFor(format_.sampleRate);
+    startFrames_ = live_ ? 0
+                         : std::clamp<std::uint32_t>(static_cast<std::uint32_t>(format_.sampleRate * 2.0 * kStartSeconds),
+                                                     kChunkFrames, queueFrames_ / 2);
+    queue_.resize(static_cast<std::size_t>(queueFrames_) * frameBytes_);
+    start_.resize(static_cast<std::size_t>(startFrames_) * frameBytes_);
     if (format_.channels > 2) {
         const ChannelLayout layout = channelLayoutOf(*data_);
         for (std::uint32_t c = 0; c < layout.channels; ++c) {
@@ -82,19 +111,48 @@ void Voice::resetResampler()
     ended_ = false;
 }
 
+// State lock held, and the decode lock (the queue's writer is idle): the
+// queue restarts with the `frames` frames decoded into start_.
+void Voice::installQueue(std::uint32_t frames, bool sourceEnded)
+{
+    if (frames > 0) std::memcpy(queue_.data(), start_.data(), static_cast<std::size_t>(frames) * frameBytes_);
+    queueRead_.store(0, std::memory_order_relaxed);
+    queueWrite_.store(frames, std::memory_order_release);
+    sourceEnded_.store(sourceEnded, std::memory_order_release);
+}
+
+// Decode lock held: decodes the first frames at the decoder's position into
+// start_, outside the state lock, so the audio thread goes on meanwhile.
+std::uint32_t Voice::decodeStart()
+{
+    if (startFrames_ == 0) return 0;
+    return feed(start_.data(), startFrames_ * frameBytes_) / frameBytes_;
+}
+
 bool Voice::play(std::uint32_t start, std::uint32_t loopCount, std::uint32_t loopStart, bool looping)
 {
-    std::lock_guard lock(mutex_);
-    if (released_) return false;
-    playing_ = paused_ = false;
-    resetResampler();
-    const std::uint32_t length = data_->getLength();
-    if (start >= length) return false;
-    if (looping && loopStart >= length) return false;
-    if (!data_->seek(start)) return false;
+    std::lock_guard decode(decodeMutex_);
+    if (!data_) return false;  // released
+    const bool ok = start < length_ && (!looping || loopStart < length_) && data_->seek(start);
+    if (!ok) {
+        feeding_ = false;
+        std::lock_guard lock(mutex_);
+        playing_ = paused_ = false;
+        resetResampler();
+        return false;
+    }
     loopsLeft_ = !looping ? 0 : loopCount == 0 ? kLoopForever : loopCount;
     loopStart_ = loopStart;
+    const std::uint32_t got = decodeStart();
+    const bool ended = !live_ && got < startFrames_;
+    feeding_ = !ended;
+    std::lock_guard lock(mutex_);
+    resetResampler();
+    installQueue(got, ended);
     playing_ = true;
+    paused_ = false;
+    awaitingFirst_ = true;
+    heardAt_.store(0, std::memory_order_release);
     return true;
 }
 
@@ -104,6 +162,8 @@ bool Voice::stop()
     if (released_) return false;
     playing_ = paused_ = false;
     resetResampler();
+    // What is queued is stale now; the next play or seek starts a new queue.
+    feeding_ = false;
     return true;
 }
 
@@ -172,34 +232,45 @@ float Voice::getSpeed() const
 
 bool Voice::seek(std::uint32_t frame)
 {
+    std::lock_guard decode(decodeMutex_);
+    if (!data_ || frame >= length_ || !data_->seek(frame)) return false;
+    bool active;
+    {
+        std::lock_guard lock(mutex_);
+        active = playing_;
+    }
+    // Frames queued belong to the old position; a playing voice is heard at
+    // the new one from the next block on.
+    const std::uint32_t got = active ? decodeStart() : 0;
+    const bool ended = active && !live_ && got < startFrames_;
+    feeding_ = active && !ended;
     std::lock_guard lock(mutex_);
-    if (released_ || !data_->seek(frame)) return false;
-    // Frames decoded ahead belong to the old position; the new one is heard at once.
     resetResampler();
+    installQueue(got, ended);
     return true;
 }
 
 std::uint32_t Voice::tell() const
 {
-    std::lock_guard lock(mutex_);
-    return released_ ? 0 : data_->tell();
+    std::lock_guard decode(decodeMutex_);
+    return data_ ? data_->tell() : 0;
 }
 
 std::uint32_t Voice::getLength() const
 {
     std::lock_guard lock(mutex_);
-    return released_ ? 0 : data_->getLength();
+    return released_ ? 0 : length_;
 }
 
 void Voice::release()
 {
     std::shared_ptr<ISoundData> dropped;
-    {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        playing_ = paused_ = false;
-        dropped = std::move(data_);
-    }
+    std::lock_guard decode(decodeMutex_);
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    playing_ = paused_ = false;
+    feeding_ = false;
+    dropped = std::move(data_);
 }
 
 bool Voice::isReleased() const
@@ -228,7 +299,8 @@ std::uint32_t Voice::readToEnd(std::uint8_t* dst, std::uint32_t bytes)
 // jumping back to the loop start as often as loops remain. A loop region
 // shorter than what is asked for is decoded once per fill and then repeated
 // from dst itself, so a fill costs at most two seeks however short the region
-// is; the decoder is left where the last copy ended.
+// is; the decoder is left where the last copy ended. Less than `bytes` means
+// the data has ended.
 std::uint32_t Voice::feed(std::uint8_t* dst, std::uint32_t bytes)
 {
     std::uint32_t got = readToEnd(dst, bytes);
@@ -254,7 +326,61 @@ std::uint32_t Voice::feed(std::uint8_t* dst, std::uint32_t bytes)
     return got;
 }
 
-void Voice::refill()
+// Decode lock held: appends up to maxFrames frames to the queue, in at most
+// two runs (the queue's storage wraps). The write position is published
+// after each run, and the end of the data after the last frame.
+void Voice::produceLocked(std::uint32_t maxFrames)
+{
+    if (!data_ || !feeding_.load(std::memory_order_relaxed)) return;
+    const std::uint32_t read = queueRead_.load(std::memory_order_acquire);
+    std::uint32_t write = queueWrite_.load(std::memory_order_relaxed);
+    std::uint32_t room = std::min(queueFrames_ - (write - read), maxFrames);
+    while (room > 0) {
+        const std::uint32_t at = write & (queueFrames_ - 1);
+        const std::uint32_t run = std::min(room, queueFrames_ - at);
+        const std::uint32_t got = feed(queue_.data() + static_cast<std::size_t>(at) * frameBytes_, run * frameBytes_) / frameBytes_;
+        write += got;
+        room -= got;
+        queueWrite_.store(write, std::memory_order_release);
+        if (got < run) {
+            feeding_ = false;
+            sourceEnded_.store(true, std::memory_order_release);
+            return;
+        }
+    }
+}
+
+void Voice::produce()
+{
+    if (live_) return;
+    std::lock_guard decode(decodeMutex_);
+    produceLocked(queueFrames_);
+}
+
+// Audio thread, state lock held: moves up to `frames` queued frames to dst.
+// atEnd says the queue is empty for good (the data has ended).
+std::uint32_t Voice::takeFromQueue(std::uint8_t* dst, std::uint32_t frames, bool& atEnd)
+{
+    // The end flag first: it is set after the last write, so seeing it and
+    // then an empty queue means nothing more is coming.
+    const bool sourceEnded = sourceEnded_.load(std::memory_order_acquire);
+    const std::uint32_t write = queueWrite_.load(std::memory_order_acquire);
+    const std::uint32_t read = queueRead_.load(std::memory_order_relaxed);
+    const std::uint32_t n = std::min(write - read, frames);
+    const std::uint32_t at = read & (queueFrames_ - 1);
+    const std::uint32_t first = std::min(n, queueFrames_ - at);
+    std::memcpy(dst, queue_.data() + static_cast<std::size_t>(at) * frameBytes_, static_cast<std::size_t>(first) * frameBytes_);
+    std::memcpy(dst + static_cast<std::size_t>(first) * frameBytes_, queue_.data(),
+                static_cast<std::size_t>(n - first) * frameBytes_);
+    queueRead_.store(read + n, std::memory_order_release);
+    atEnd = n == 0 && sourceEnded;
+    return n;
+}
+
+// Moves the frames still ahead of the read position to the front of in_ and
+// tops it up from the queue. False when nothing came and the data has not
+// ended: the queue ran dry.
+bool Voice::refill(bool mayDecode)
 {
     const std::uint64_t k = pos_ >> 32;
     if (k >= inCount_) {
@@ -266,14 +392,28 @@ void Voice::refill()
         inCount_ -= static_cast<std::uint32_t>(k);
     }
     std::uint8_t* free = in_.data() + static_cast<std::size_t>(inCount_) * frameBytes_;
-    const std::uint32_t frames = feed(free, (kChunkFrames - inCount_) * frameBytes_) / frameBytes_;
+    const std::uint32_t want = kChunkFrames - inCount_;
+    bool atEnd = false;
+    std::uint32_t frames = takeFromQueue(free, want, atEnd);
+    if (frames == 0 && !atEnd && (mayDecode || live_)) {
+        // Nobody else decodes for this voice: do it here, unless the main
+        // thread is at the decoder right now.
+        std::unique_lock decode(decodeMutex_, std::try_to_lock);
+        if (decode.owns_lock()) {
+            produceLocked(want);
+            decode.unlock();
+            frames = takeFromQueue(free, want, atEnd);
+        }
+    }
     inCount_ += frames;
-    if (frames == 0) {
+    if (atEnd) {
         ended_ = true;
         // The frame after the last one repeats it, so interpolation at the end
         // never reads past the data.
         if (inCount_ > 0) std::memcpy(free, free - frameBytes_, frameBytes_);
+        return true;
     }
+    return frames > 0;
 }
 
 template <int Channels, int Bits>
@@ -408,11 +548,12 @@ void Voice::renderFrames(float* out, std::uint32_t frames)
 
 // Walks one output block: refills the decoded frames as the read position
 // reaches their end, renders every stretch that stays inside them, and
-// finishes the voice once its last frame has been heard. Data of more than
-// two channels has its own instance, so the mono and stereo one is the same
-// code as when only those were played.
+// finishes the voice once its last frame has been heard. Returns the frames
+// rendered; `dry` says the queue ran out before the data did. Data of more
+// than two channels has its own instance, so the mono and stereo one is the
+// same code as when only those were played.
 template <bool Multichannel>
-void Voice::renderBlock(float* out, std::uint32_t frames)
+std::uint32_t Voice::renderBlock(float* out, std::uint32_t frames, bool mayDecode, bool& dry)
 {
     std::uint32_t done = 0;
     for (;;) {
@@ -421,11 +562,14 @@ void Voice::renderBlock(float* out, std::uint32_t frames)
             // Everything decoded has been heard: the voice is finished.
             playing_ = paused_ = false;
             resetResampler();
-            return;
+            return done;
         }
-        if (done == frames) return;
+        if (done == frames) return done;
         if (!ended_ && k + 1 >= inCount_) {
-            refill();
+            if (!refill(mayDecode)) {
+                dry = true;
+                return done;
+            }
             continue;
         }
         // Output frames whose read position stays inside the decoded frames
@@ -443,14 +587,27 @@ void Voice::renderBlock(float* out, std::uint32_t frames)
     }
 }
 
-void Voice::render(float* out, std::uint32_t frames)
+unsigned Voice::render(float* out, std::uint32_t frames, bool mayDecode)
 {
     std::lock_guard lock(mutex_);
-    if (!playing_ || paused_ || released_) return;
-    if (format_.channels > 2)
-        renderBlock<true>(out, frames);
-    else
-        renderBlock<false>(out, frames);
+    if (!playing_ || paused_ || released_) return 0;
+    bool dry = false;
+    const std::uint32_t done = format_.channels > 2 ? renderBlock<true>(out, frames, mayDecode, dry)
+                                                    : renderBlock<false>(out, frames, mayDecode, dry);
+    unsigned result = dry ? unsigned{kRanDry} : 0u;
+    if (done > 0 && awaitingFirst_) {
+        awaitingFirst_ = false;
+        stampPending_ = true;
+        result |= kFirstHeard;
+    }
+    return result;
+}
+
+void Voice::stampHeard(std::int64_t nanoseconds)
+{
+    if (!stampPending_) return;
+    stampPending_ = false;
+    heardAt_.store(nanoseconds, std::memory_order_release);
 }
 
 }  // namespace QlSound::Mixer

@@ -5,6 +5,7 @@
 #include "app/Setup.h"
 #include "app/SystemLibrary.h"
 #include "frame/Window.h"
+#include "script/AudioLibrary.h"
 #include "script/Binding.h"
 #include "script/GraphicsLibrary.h"
 #include "script/ScriptText.h"
@@ -137,6 +138,7 @@ const std::vector<LibraryFactory>& libraryList() {
     static const std::vector<LibraryFactory> list = {
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<SystemLibrary>(c.files); },
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<GraphicsLibrary>(c.files, c.window, c.screenshot); },
+        [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<AudioLibrary>(c.files); },
         [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<UtilLibrary>(); },
     };
     return list;

@@ -20,8 +20,12 @@ std::shared_ptr<Engine> Engine::create(Output output, std::uint32_t preferredRat
     return engine;
 }
 
-Engine::~Engine()
+Engine::~Engine() { shutdown(); }
+
+void Engine::shutdown()
 {
+    if (shutDown_) return;
+    shutDown_ = true;
     device_.reset();  // no mixing after this point
     mixer_->stopFeeder();
     mixer_->releaseAll();
@@ -29,7 +33,7 @@ Engine::~Engine()
 
 std::shared_ptr<IBuffer> Engine::createBuffer(const std::shared_ptr<ISoundData>& soundData)
 {
-    if (!soundData || !Voice::canPlay(soundData->getFormat())) return nullptr;
+    if (shutDown_ || !soundData || !Voice::canPlay(soundData->getFormat())) return nullptr;
     auto voice = std::make_shared<Voice>(soundData, mixer_->getSampleRate());
     mixer_->add(voice);
     return std::make_shared<Buffer>(std::move(voice), mixer_);

@@ -27,7 +27,14 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
+    // Empty after shutdown().
     std::shared_ptr<IBuffer> createBuffer(const std::shared_ptr<ISoundData>& soundData) override;
+
+    // Stops the output and the feeder and releases every voice, so buffers
+    // still held elsewhere go quiet and refuse to play. The destructor does
+    // the same; calling it earlier ends the sound at a moment of the owner's
+    // choosing (the audio library's unload).
+    void shutdown();
 
     // The output actually in use and its rate in Hz.
     Output getOutput() const { return output_; }
@@ -51,6 +58,7 @@ private:
     Engine() = default;
 
     Output output_ = Output::Manual;
+    bool shutDown_ = false;
     std::shared_ptr<VoiceMixer> mixer_;
     std::unique_ptr<IAudioOutput> device_;
 };

@@ -107,6 +107,12 @@ SQInteger raiseArrayElement(HSQUIRRELVM v, SQInteger idx, SQInteger element);
 // Raises text as a script error.
 SQInteger raise(HSQUIRRELVM v, std::u16string_view text);
 
+// Thrown by a native callee (a method, a function or a constructor's factory) to raise a
+// script error with its own text instead of returning.
+struct ScriptError {
+    std::u16string text;
+};
+
 // Whether the script arguments at 2 .. 1 + count match a type mask: one letter per argument
 // (a array, b bool, c closure, f/i number, o null, s string, t table, x instance; blanks are
 // skipped; any other letter never matches).
@@ -503,6 +509,8 @@ SQInteger callWith(HSQUIRRELVM v, SQInteger first, Types<A...>, std::index_seque
             Conv<std::remove_cvref_t<R>>::push(v, invoke(passArg<A>(v, std::get<I>(held))...));
             return 1;
         }
+    } catch (const ScriptError& e) {
+        return raise(v, e.text);
     } catch (const std::bad_alloc&) {
         return raise(v, u"out of memory");
     }

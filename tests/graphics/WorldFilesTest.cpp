@@ -49,12 +49,13 @@ TEST_F(WorldFiles, LoadsModelsAndTexturesThroughTheFileManager)
     auto square = world.createActor(model);
     square->setScale(4, 4, 1);
     const auto px = render(world, lookAt({0, 0, -2}, {0, 0, 0}, {0, 1, 0}), kProjection);
-    // UV (0,0) is the texture's top-left texel, placed at the square's top-left corner
-    // (linear filtering mixes in a little of the neighbouring texels).
-    EXPECT_TRUE(near(at(px, 16, 16), 0xFF000000u | kLit << 16, 8));
-    EXPECT_TRUE(near(at(px, 47, 16), 0xFF000000u | kLit << 8, 8));
-    EXPECT_TRUE(near(at(px, 16, 47), 0xFF000000u | kLit, 8));
-    EXPECT_TRUE(near(at(px, 47, 47), gray(kLit), 8));
+    // UV (0,0) is the texture's top-left texel, placed at the square's top-left corner. The
+    // square fills the canvas and pixel (i, j) samples the point (i, j), so pixels 16 and 48
+    // sample the texel centres (0.25 and 0.75) exactly.
+    EXPECT_TRUE(near(at(px, 16, 16), 0xFF000000u | kLit << 16, 2));
+    EXPECT_TRUE(near(at(px, 48, 16), 0xFF000000u | kLit << 8, 2));
+    EXPECT_TRUE(near(at(px, 16, 48), 0xFF000000u | kLit, 2));
+    EXPECT_TRUE(near(at(px, 48, 48), gray(kLit), 2));
 
     // A missing texture leaves the stage empty; a missing model gives nothing.
     files->files.erase(u"models/check.bmp");

@@ -7,6 +7,7 @@
 #include "WorldFixture.h"
 
 #include <numbers>
+#include <string>
 
 using namespace QlGraphics;
 using namespace QlTest;
@@ -275,6 +276,47 @@ TEST_F(WorldRender, ClippedActorsAreNotDrawn)
     actor->setVisible(false);
     render(world, view, kProjection);
     EXPECT_EQ(renderer->draws, before + 2);
+}
+
+TEST_F(WorldRender, TrianglesCoverThePixelsWhoseCentresTheReferenceSamples)
+{
+    // A projection with w = 1 that maps x = px - 32, y = 32 - py exactly onto pixel (px, py)
+    // of the 64 x 64 canvas, so the triangle's corners land exactly on pixel positions.
+    Matrix pixels;
+    pixels.m[0][0] = 1.0f / 32;
+    pixels.m[1][1] = 1.0f / 32;
+    const auto triangle = [&](float x0, float y0) {
+        const std::string text = "Metasequoia Document\nMaterial 1 {\n\"w\" col(1.000 1.000 1.000 1.000) dif(1.000)\n}\n"
+                                 "Object \"t\" {\nvertex 3 {\n" +
+                                 std::to_string(x0 - 32) + " " + std::to_string(32 - y0) + " 0.5000\n" +
+                                 std::to_string(x0 - 22) + " " + std::to_string(32 - y0) + " 0.5000\n" +
+                                 std::to_string(x0 - 32) + " " + std::to_string(22 - y0) + " 0.5000\n" +
+                                 "}\nface 1 {\n3 V(0 1 2) M(0)\n}\n}\n";
+        return build(*parseText(text.c_str()));
+    };
+    const auto covered = [&](const std::vector<Color>& px, std::vector<std::pair<int, int>>& where) {
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                if (at(px, x, y) != kClear)
+                    where.emplace_back(x, y);
+    };
+    // Corners (0, 0), (10, 0), (0, 10): the pixels i, j >= 0 with i + j < 10, so the top and
+    // left edges are in and the long edge is out (55 pixels; GL's own centres would give 45).
+    World world;
+    auto actor = world.createActor(triangle(0, 0));
+    std::vector<std::pair<int, int>> where;
+    covered(render(world, Matrix{}, pixels), where);
+    EXPECT_EQ(where.size(), 55u);
+    for (auto [x, y] : where)
+        EXPECT_LT(x + y, 10) << x << "," << y;
+    // Half a pixel further, no corner or edge meets a sample point: i, j >= 1 with i + j <= 10.
+    actor->release();
+    auto moved = world.createActor(triangle(0.5f, 0.5f));
+    where.clear();
+    covered(render(world, Matrix{}, pixels), where);
+    EXPECT_EQ(where.size(), 45u);
+    for (auto [x, y] : where)
+        EXPECT_TRUE(x >= 1 && y >= 1 && x + y <= 10) << x << "," << y;
 }
 
 TEST_F(WorldRender, DrawWorldNeedsADrawingCanvas)

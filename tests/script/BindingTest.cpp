@@ -308,5 +308,30 @@ TEST_F(BindingTest, WrappersDieWithTheirInstances) {
     EXPECT_EQ(alive, 0);
 }
 
+// A callee may raise a script error with its own text by throwing Bind::ScriptError, from a
+// constructor's factory as well as from a method or function.
+TEST_F(BindingTest, CalleesRaiseTheirOwnErrors) {
+    Bind::Table t(v);
+    t.add(Bind::Class<ScBox>(v, u"Checked").ctor("i", [](int n) {
+        if (n > 9) throw Bind::ScriptError{u"too big: " + std::u16string(1, static_cast<char16_t>(u'0' + n % 10))};
+        return new ScBox(n);
+    }));
+    t.func(u"fail", [](int n) -> int {
+        if (n) throw Bind::ScriptError{u"failed on purpose"};
+        return 7;
+    });
+    ASSERT_TRUE(t.store(u"E"));
+    EXPECT_EQ(run(uR"(
+        err(function() { E.Checked(12); });
+        show(E.Checked(3) instanceof E.Checked);
+        err(function() { E.fail(1); });
+        show(E.fail(0));
+    )"),
+              "error: too big: 2\n"
+              "bool true\n"
+              "error: failed on purpose\n"
+              "integer 7\n");
+}
+
 }  // namespace
 }  // namespace Quillorane

@@ -139,6 +139,23 @@ bool Renderer3d::clearDepth(float z)
     return engine_->clearDepth(z);
 }
 
+Matrix Renderer3d::onPixelCentres(const Matrix& projection) const
+{
+    // Models are drawn with the pixels the reference rasteriser gives: it samples pixel
+    // (i, j) at the point (i, j) of the target, where GL samples (i + 0.5, j + 0.5). Moving
+    // the projected geometry half a pixel right and down makes both sample the same points,
+    // so a triangle (0, 0), (10, 0), (0, 10) in pixels covers 55 pixels, not 45. The shift
+    // is applied in clip space (scaled by w), so it is half a pixel at every depth.
+    const int width = target_ ? target_->getWidth() : engine_->getWidth();
+    const int height = target_ ? target_->getHeight() : engine_->getHeight();
+    if (width <= 0 || height <= 0)
+        return projection;
+    Matrix shift;
+    shift.m[3][0] = 1.0f / static_cast<float>(width);    // x + w * (0.5 px in clip units)
+    shift.m[3][1] = -1.0f / static_cast<float>(height);  // clip y points up, pixel rows down
+    return multiply(projection, shift);
+}
+
 IShader* Renderer3d::shaderFor(IEffect3d& effect)
 {
     auto& shaders = cache_->shaders;
@@ -169,7 +186,7 @@ bool Renderer3d::drawPart(const ModelPart& part, const Matrix& world, const Matr
     IShader* shader = shaderFor(effect);
     if (shader == nullptr)
         return false;
-    const DrawRecord3d record{world, view, projection, part.diffuse, part.textures[0]};
+    const DrawRecord3d record{world, view, onPixelCentres(projection), part.diffuse, part.textures[0]};
     effect.apply(*shader, record);
     shader->begin();
     const bool drawn = engine_->drawIndexed(part.primitive, part.count, part.start);

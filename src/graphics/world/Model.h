@@ -270,6 +270,8 @@ public:
 
 private:
     IShader* shaderFor(IEffect3d& effect);
+    // The projection followed by the half-pixel move onto the target's pixel centres.
+    Matrix onPixelCentres(const Matrix& projection) const;
     bool drawPart(const ModelPart& part, const Matrix& world, const Matrix& view, const Matrix& projection);
 
     std::shared_ptr<IEngine> engine_;

@@ -8,6 +8,7 @@
 #include "script/AudioLibrary.h"
 #include "script/Binding.h"
 #include "script/GraphicsLibrary.h"
+#include "script/IOLibrary.h"
 #include "script/ScriptText.h"
 #include "script/UtilLibrary.h"
 
@@ -137,6 +138,7 @@ using LibraryFactory = std::unique_ptr<Library> (*)(const LibraryContext&);
 const std::vector<LibraryFactory>& libraryList() {
     static const std::vector<LibraryFactory> list = {
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<SystemLibrary>(c.files); },
+        [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<IOLibrary>(c.files); },
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<GraphicsLibrary>(c.files, c.window, c.screenshot); },
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<AudioLibrary>(c.files); },
         [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<UtilLibrary>(); },

@@ -383,6 +383,14 @@ struct Conv<std::vector<T>> {
             Conv<T>::push(v, value);
             sq_arrayappend(v, -2);
         }
+    }    // A returned vector gives its elements up, so elements that cannot be copied (new
+    // wrappers as std::unique_ptr) become new instances too.
+    static void push(HSQUIRRELVM v, std::vector<T>&& values) {
+        sq_newarray(v, 0);
+        for (T& value : values) {
+            Conv<T>::push(v, std::move(value));
+            sq_arrayappend(v, -2);
+        }
     }
 };
 
@@ -779,6 +787,25 @@ public:
     // A method that reads the VM itself (`this` at slot 1); nparams counts `this`, 0 = any.
     Class& raw(std::u16string_view name, SQFUNCTION fn, SQInteger nparams = 0) {
         setNative(name, fn, 0, nparams);
+        return *this;
+    }
+    // A method that reads the VM itself and is handed its wrapper: f(vm, self) sees `this` at
+    // slot 1 and the script arguments after it, and returns what a native function returns.
+    // The arguments must match one of masks ("" for none), else "wrong number of parameters"
+    // is raised before f runs; an empty list checks nothing.
+    template <class F>
+    Class& raw(std::u16string_view name, std::initializer_list<std::string_view> masks, F f) {
+        auto body = [f, masks = std::vector<std::string>(masks.begin(), masks.end())](HSQUIRRELVM v) -> SQInteger {
+            T* object = self<T>(v);
+            if (!object) return raiseNotSelf(v, boundName<T>());
+            const SQInteger nargs = sq_gettop(v) - 1;
+            bool matched = masks.empty();
+            for (const std::string& mask : masks) matched = matched || matchMask(v, nargs, mask);
+            if (!matched) return raise(v, u"wrong number of parameters");
+            return f(v, *object);
+        };
+        pushCallable(vm_, body);
+        setNative(name, &callRaw<decltype(body)>, 1, 0);
         return *this;
     }
 };

@@ -99,6 +99,17 @@ protected:
                   .method(u"twice", [](ScBox& b) { return std::make_unique<ScBox>(b.value * 2); })
                   .overload(u"pick", &ScBox::pick1)
                   .overload(u"pick", &ScBox::pick2)
+                  .raw(u"plus", {"", "i"}, [](HSQUIRRELVM vm, ScBox& b) -> SQInteger {
+                      SQInteger n = 10;
+                      if (sq_gettop(vm) >= 2) Bind::readInteger(vm, 2, n);
+                      sq_pushinteger(vm, b.value + n);
+                      return 1;
+                  })
+                  .method(u"split", [](ScBox& b) {
+                      std::vector<std::unique_ptr<ScBox>> parts;
+                      for (int i = 0; i < b.value; ++i) parts.push_back(std::make_unique<ScBox>(i));
+                      return parts;
+                  })
                   .prop(u"v", &ScBox::get, &ScBox::set)
                   .prop(u"doubled", [](ScBox& b) { return b.value * 2; }));
         t.add(Bind::Class<ScSquare>(v, u"Square").ctor("i", [](int s) { return new ScSquare(s); }));
@@ -331,6 +342,28 @@ TEST_F(BindingTest, CalleesRaiseTheirOwnErrors) {
               "bool true\n"
               "error: failed on purpose\n"
               "integer 7\n");
+}
+
+TEST_F(BindingTest, RawMethodsCheckTheirMasks) {
+    EXPECT_EQ(run(uR"(
+        local b = T.Box(3);
+        show(b.plus()); show(b.plus(4)); show(b.plus(2.5));
+        err(function() { b.plus("x"); });
+        err(function() { b.plus(1, 2); });
+        err(function() { T.Box.plus.call({}, 1); });
+    )"),
+              "integer 13\ninteger 7\ninteger 5\n"
+              "error: wrong number of parameters\n"
+              "error: wrong number of parameters\n"
+              "error: parameter 0 has an invalid type 'table' ; expected: 'Box'\n");
+}
+
+TEST_F(BindingTest, ReturnedVectorsOfNewWrappersBecomeArraysOfInstances) {
+    EXPECT_EQ(run(uR"(
+        local parts = T.Box(3).split();
+        show(parts.len()); show(parts[2].get()); show(parts[0] instanceof T.Box); show(T.Box(0).split().len());
+    )"),
+              "integer 3\ninteger 2\nbool true\ninteger 0\n");
 }
 
 }  // namespace

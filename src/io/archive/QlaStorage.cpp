@@ -83,10 +83,12 @@ void QlaInputStream::close() {
     data_.clear();
     data_.shrink_to_fit();
     position_ = 0;
+    closed_ = true;
 }
 
 bool QlaInputStream::seek(uint32_t position) {
-    if (isClosed() || position > data_.size()) return false;
+    // An empty entry reports itself closed but, like an empty loose file, can be sought to 0.
+    if (closed_ || position > data_.size()) return false;
     position_ = position;
     return true;
 }

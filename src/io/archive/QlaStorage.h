@@ -68,7 +68,8 @@ private:
 };
 
 // A read-only stream over a copy of an entry's data. A stream without data
-// (an empty entry, or once closed) reports itself closed.
+// (an empty entry, or once closed) reports itself closed; only a stream that
+// was closed refuses to seek.
 class QlaInputStream final : public IInputStream {
 public:
     explicit QlaInputStream(std::vector<uint8_t> data) : data_(std::move(data)) {}
@@ -87,6 +88,7 @@ public:
 private:
     std::vector<uint8_t> data_;
     uint32_t position_ = 0;
+    bool closed_ = false;
 };
 
 }  // namespace Core

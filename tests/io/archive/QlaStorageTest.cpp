@@ -122,6 +122,11 @@ TEST(QlaStorage, InputStreamsReadTheEntryData) {
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->isClosed());
     EXPECT_TRUE(empty->readAll().empty());
+    // ... yet it can be sought to 0, as an empty loose file can, until it is closed.
+    EXPECT_TRUE(empty->seek(0));
+    EXPECT_FALSE(empty->seek(1));
+    empty->close();
+    EXPECT_FALSE(empty->seek(0));
 }
 
 TEST(QlaStorage, DamagedEntryDataFailsToOpen) {

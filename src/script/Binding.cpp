@@ -57,6 +57,26 @@ Bound* boundAt(HSQUIRRELVM v, SQInteger idx) {
     return found ? static_cast<Bound*>(up) : nullptr;
 }
 
+bool isEmptyBoundInstance(HSQUIRRELVM v, SQInteger idx) {
+    if (sq_gettype(v, idx) != OT_INSTANCE) return false;
+    if (idx < 0) idx = sq_gettop(v) + idx + 1;
+    SQUserPointer up = nullptr;
+    sq_getinstanceup(v, idx, &up, nullptr);
+    if (up) return false;
+    bool bound = false;
+    sq_getclass(v, idx);
+    for (;;) {
+        SQUserPointer tag = nullptr;
+        sq_gettypetag(v, -1, &tag);
+        if ((bound = isBoundTag(tag))) break;
+        if (SQ_FAILED(sq_getbase(v, -1))) break;
+        sq_remove(v, -2);
+        if (sq_gettype(v, -1) != OT_CLASS) break;
+    }
+    sq_pop(v, 1);
+    return bound;
+}
+
 void attach(HSQUIRRELVM v, SQInteger idx, Bound* wrapper) {
     SQUserPointer old = nullptr;
     sq_getinstanceup(v, idx, &old, nullptr);
@@ -180,6 +200,57 @@ bool matchMask(HSQUIRRELVM v, SQInteger count, std::string_view mask) {
 
 // ---------------------------------------------------------------------------------------------
 // Values and strings
+
+namespace {
+
+// Reads the first count elements of an array value with read(vm, idx, i); false when it is not
+// an array, is shorter, or read refuses an element.
+template <class Read>
+bool readElements(const Value& array, SQInteger count, Read read) {
+    HSQUIRRELVM v = array.vm();
+    if (!v || array.type() != OT_ARRAY) return false;
+    array.push(v);
+    bool ok = sq_getsize(v, -1) >= count;
+    for (SQInteger i = 0; ok && i < count; ++i) {
+        sq_pushinteger(v, i);
+        sq_rawget(v, -2);
+        const SQObjectType t = sq_gettype(v, -1);
+        ok = (t == OT_INTEGER || t == OT_FLOAT) && read(v, i);
+        sq_pop(v, 1);
+    }
+    sq_pop(v, 1);
+    return ok;
+}
+
+}  // namespace
+
+bool arrayIntegers(const Value& array, SQInteger count, SQInteger* out) {
+    return readElements(array, count, [out](HSQUIRRELVM v, SQInteger i) { return readInteger(v, -1, out[i]); });
+}
+
+bool arrayFloats(const Value& array, SQInteger count, SQFloat* out) {
+    return readElements(array, count, [out](HSQUIRRELVM v, SQInteger i) {
+        if (sq_gettype(v, -1) == OT_FLOAT) return SQ_SUCCEEDED(sq_getfloat(v, -1, &out[i]));
+        SQInteger n = 0;
+        sq_getinteger(v, -1, &n);
+        out[i] = static_cast<SQFloat>(n);
+        return true;
+    });
+}
+
+Value elementOf(const Value& array, SQInteger i) {
+    HSQUIRRELVM v = array.vm();
+    if (!v || array.type() != OT_ARRAY) return Value();
+    array.push(v);
+    sq_pushinteger(v, i);
+    Value out;
+    if (SQ_SUCCEEDED(sq_rawget(v, -2))) {
+        out = Value(v, -1);
+        sq_pop(v, 1);
+    }
+    sq_pop(v, 1);
+    return out;
+}
 
 Value::Value(HSQUIRRELVM v, SQInteger idx) : vm_(v) {
     sq_getstackobj(v, idx, &obj_);
@@ -446,9 +517,10 @@ SQInteger construct(HSQUIRRELVM v) {
     const auto& variants = *static_cast<const std::vector<ClassBase::Variant>*>(p);
     for (const auto& variant : variants) {
         if (variant.checked && !matchMask(v, nargs, variant.mask)) continue;
-        bool argError = false;
-        Bound* made = variant.make(v, argError);
+        bool argError = false, fits = true;
+        Bound* made = variant.make(v, argError, fits);
         if (argError) return SQ_ERROR;
+        if (!fits) continue;
         if (!made) return raise(v, u"failed create instance");
         attach(v, 1, made);
         return 0;

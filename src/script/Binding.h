@@ -70,6 +70,11 @@ T* self(HSQUIRRELVM v) {
     return static_cast<T*>(static_cast<Bound*>(p));
 }
 
+// Whether the value at idx is an instance of a bound class (or of a script class derived from
+// one) that has no native object: its constructor never ran (class.instance(), a derived
+// constructor that skipped base.constructor).
+bool isEmptyBoundInstance(HSQUIRRELVM v, SQInteger idx);
+
 // Gives the instance at idx its wrapper (deleting one it already had) and the release hook
 // that deletes the wrapper when the VM frees the instance.
 void attach(HSQUIRRELVM v, SQInteger idx, Bound* wrapper);
@@ -324,12 +329,13 @@ struct Conv<T, std::enable_if_t<std::is_base_of_v<Bound, T>>> {
     static T& pass(Hold& h) { return *h; }
 };
 
-// A bound wrapper taken by pointer: null is accepted and passes nullptr.
+// A bound wrapper taken by pointer: null, and an instance that has no native object, are
+// accepted and pass nullptr.
 template <class T>
 struct Conv<T*, std::enable_if_t<std::is_base_of_v<Bound, T>>> {
     using Hold = T*;
     static bool get(HSQUIRRELVM v, SQInteger idx, Hold& out) {
-        if (sq_gettype(v, idx) == OT_NULL) {
+        if (sq_gettype(v, idx) == OT_NULL || isEmptyBoundInstance(v, idx)) {
             out = nullptr;
             return true;
         }
@@ -568,13 +574,32 @@ SQInteger callRaw(HSQUIRRELVM v) {
     return (*f)(v);
 }
 
+// Whether a callable bound as a method takes its wrapper by pointer (first parameter T*).
+template <class S, class... A>
+constexpr bool firstIsPointer(Types<S, A...>) {
+    return std::is_pointer_v<std::remove_cvref_t<S>>;
+}
+constexpr bool firstIsPointer(Types<>) { return false; }
+template <class F, class = void>
+struct TakesSelfPointer : std::false_type {};
+template <class F>
+struct TakesSelfPointer<F, std::enable_if_t<!CallableTraits<F>::isMember>>
+    : std::bool_constant<firstIsPointer(typename CallableTraits<F>::Args{})> {};
+
 // Native body of a method of T: `this` must be a constructed T. F is a member function of T
-// (or of a base of T), or a callable whose first parameter is T& (or a base of T).
+// (or of a base of T), or a callable whose first parameter is T& (or a base of T). A callable
+// whose first parameter is T* is also called for an instance of T's class that has no native
+// object, with nullptr, so that it can answer its empty result instead of an error.
 template <class T, class F>
 SQInteger callMethod(HSQUIRRELVM v) {
     using Traits = CallableTraits<F>;
     T* object = self<T>(v);
-    if (!object) return raiseNotSelf(v, boundName<T>());
+    if constexpr (TakesSelfPointer<F>::value) {
+        SQUserPointer up = nullptr;
+        if (!object && SQ_FAILED(sq_getinstanceup(v, 1, &up, tagOf<T>()))) return raiseNotSelf(v, boundName<T>());
+    } else {
+        if (!object) return raiseNotSelf(v, boundName<T>());
+    }
     F& f = storedCallable<F>(v);
     if constexpr (Traits::isMember) {
         return [&]<class... A>(Types<A...> args) {
@@ -584,7 +609,13 @@ SQInteger callMethod(HSQUIRRELVM v) {
     } else {
         return [&]<class S, class... A>(Types<S, A...>) {
             return callWith<typename Traits::Ret>(v, 2, Types<A...>{}, std::index_sequence_for<A...>{},
-                                                  [&](auto&&... a) -> decltype(auto) { return f(*object, std::forward<decltype(a)>(a)...); });
+                                                  [&](auto&&... a) -> decltype(auto) {
+                                                      if constexpr (TakesSelfPointer<F>::value) {
+                                                          return f(object, std::forward<decltype(a)>(a)...);
+                                                      } else {
+                                                          return f(*object, std::forward<decltype(a)>(a)...);
+                                                      }
+                                                  });
         }(typename Traits::Args{});
     }
 }
@@ -703,11 +734,12 @@ public:
     void finish();
 
     // One way to construct: a mask (empty = no check) and a maker that reads the arguments
-    // and returns the new wrapper (null: the engine object could not be created).
+    // and returns the new wrapper (null: the engine object could not be created). The maker
+    // clears `fits` when the arguments match the mask but not what it needs (NoMatch).
     struct Variant {
         bool checked = false;
         std::string mask;
-        std::function<Bound*(HSQUIRRELVM, bool& argError)> make;
+        std::function<Bound*(HSQUIRRELVM, bool& argError, bool& fits)> make;
     };
 protected:
     void addProperty(std::u16string_view name, bool getter);  // closure on top of the stack
@@ -717,6 +749,51 @@ protected:
     bool finished_ = false;
 };
 
+// What a constructor factory returns when the arguments match its mask only on the surface
+// (an array that is too short, an element that is not a number): the constructor goes on with
+// the next mask, and raises "wrong number of parameters" when none is left.
+struct NoMatch {};
+
+// A constructor factory's result: the new wrapper, null (the engine object could not be
+// created: "failed create instance") or NoMatch.
+template <class T>
+struct Made {
+    Made(T* p) : made(p) {}  // NOLINT: implicit, so factories return their wrapper as it is
+    Made(std::unique_ptr<T> p) : made(p.release()) {}  // NOLINT
+    Made(NoMatch) : fits(false) {}  // NOLINT
+    T* made = nullptr;
+    bool fits = true;
+};
+
+template <class>
+inline constexpr bool isMade = false;
+template <class T>
+inline constexpr bool isMade<Made<T>> = true;
+
+// The first N elements of an array value as numbers of type T (an integer T truncates floats
+// toward zero), when it is an array of at least N elements whose first N are numbers; nothing
+// otherwise. Raises nothing.
+bool arrayIntegers(const Value& array, SQInteger count, SQInteger* out);
+bool arrayFloats(const Value& array, SQInteger count, SQFloat* out);
+template <class T, std::size_t N>
+std::optional<std::array<T, N>> numbersOf(const Value& array) {
+    using Read = std::conditional_t<std::is_integral_v<T>, SQInteger, SQFloat>;
+    std::array<Read, N> read{};
+    bool ok = false;
+    if constexpr (std::is_integral_v<T>) {
+        ok = arrayIntegers(array, static_cast<SQInteger>(N), read.data());
+    } else {
+        ok = arrayFloats(array, static_cast<SQInteger>(N), read.data());
+    }
+    if (!ok) return std::nullopt;
+    std::array<T, N> out{};
+    for (std::size_t i = 0; i < N; ++i) out[i] = static_cast<T>(read[i]);
+    return out;
+}
+
+// Element i of an array value (null when it has none).
+Value elementOf(const Value& array, SQInteger i);
+
 template <class T>
 class Class : public ClassBase {
 public:
@@ -725,15 +802,15 @@ public:
     // The default constructor: a new T() whatever the arguments.
     Class& ctor() {
         static_assert(std::is_default_constructible_v<T>);
-        variants_.push_back({false, {}, [](HSQUIRRELVM, bool&) -> Bound* { return new T(); }});
+        variants_.push_back({false, {}, [](HSQUIRRELVM, bool&, bool&) -> Bound* { return new T(); }});
         return *this;
     }
     // A constructor tried when the arguments match mask (in the order added): factory
     // converts them like any native function and returns the wrapper, or null when the
-    // engine object could not be created ("failed create instance").
+    // engine object could not be created ("failed create instance"), or (as Made<T>) NoMatch.
     template <class F>
     Class& ctor(std::string_view mask, F factory) {
-        variants_.push_back({true, std::string(mask), [factory](HSQUIRRELVM v, bool& argError) -> Bound* {
+        variants_.push_back({true, std::string(mask), [factory](HSQUIRRELVM v, bool& argError, bool& fits) -> Bound* {
                                  Bound* made = nullptr;
                                  using Args = typename CallableTraits<F>::Args;
                                  SQInteger r = [&]<class... A>(Types<A...> args) {
@@ -741,6 +818,9 @@ public:
                                          auto result = factory(std::forward<decltype(a)>(a)...);
                                          if constexpr (std::is_pointer_v<decltype(result)>) {
                                              made = result;
+                                         } else if constexpr (isMade<decltype(result)>) {
+                                             made = result.made;
+                                             fits = result.fits;
                                          } else {
                                              made = result.release();
                                          }

@@ -366,5 +366,55 @@ TEST_F(BindingTest, ReturnedVectorsOfNewWrappersBecomeArraysOfInstances) {
               "integer 3\ninteger 2\nbool true\ninteger 0\n");
 }
 
+// Constructors that look inside array arguments (NoMatch), methods that answer for an instance
+// without a native object (T* first), and wrapper pointers that take such an instance as null.
+struct ScPair : Bound {
+    ScPair(int a, int b) : x(a), y(b) {}
+    int x, y;
+};
+
+TEST_F(BindingTest, ArrayMasksEmptyInstancesAndPointerSelf) {
+    Bind::Table t(v);
+    t.add(Bind::Class<ScPair>(v, u"Pair")
+              .ctor("a", [](const Bind::Value& a) -> Bind::Made<ScPair> {
+                  const auto xy = Bind::numbersOf<int, 2>(a);
+                  if (!xy) return Bind::NoMatch{};
+                  return (*xy)[0] < 0 ? nullptr : new ScPair((*xy)[0], (*xy)[1]);
+              })
+              .ctor("a", [](const Bind::Value& a) -> Bind::Made<ScPair> {  // tried after the first
+                  return a.size() == 0 ? new ScPair(-1, -1) : Bind::Made<ScPair>(Bind::NoMatch{});
+              })
+              .method(u"sum", [](ScPair* p) -> std::optional<int> {
+                  if (!p) return std::nullopt;
+                  return p->x + p->y;
+              })
+              .method(u"first", [](ScPair& p) { return p.x; }));
+    t.func(u"isNull", [](ScPair* p) { return p == nullptr; });
+    ASSERT_TRUE(t.store(u"P"));
+    EXPECT_EQ(run(uR"(
+        show(P.Pair([2.9, 3]).sum()); show(P.Pair([1, 2, 99]).sum()); show(P.Pair([]).sum());
+        err(function() { P.Pair([1]); });
+        err(function() { P.Pair([1, "2"]); });
+        err(function() { P.Pair(["1", 2]); });
+        err(function() { P.Pair([-1, 0]); });
+        local empty = P.Pair.instance();
+        show(empty.sum());
+        err(function() { empty.first(); });
+        err(function() { P.Pair.sum.call(T.Box(1)); });
+        show(P.isNull(empty)); show(P.isNull(null)); show(P.isNull(P.Pair([0, 0])));
+        err(function() { P.isNull(T.Box(1)); });
+    )"),
+              "integer 5\ninteger 3\ninteger -2\n"
+              "error: wrong number of parameters\n"
+              "error: wrong number of parameters\n"
+              "error: wrong number of parameters\n"
+              "error: failed create instance\n"
+              "null null\n"
+              "error: the Pair instance has no native object (base.constructor was not called)\n"
+              "error: parameter 0 has an invalid type 'instance' ; expected: 'Pair'\n"
+              "integer 1\ninteger 1\ninteger 0\n"
+              "error: parameter 1 has an invalid type 'instance' ; expected: 'Pair'\n");
+}
+
 }  // namespace
 }  // namespace Quillorane

@@ -7,8 +7,13 @@
 #include "frame/Window.h"
 #include "script/AudioLibrary.h"
 #include "script/Binding.h"
+#include "script/CollectionLibrary.h"
+#include "script/CollisionLibrary.h"
 #include "script/GraphicsLibrary.h"
 #include "script/IOLibrary.h"
+#include "script/InputLibrary.h"
+#include "script/LogLibrary.h"
+#include "script/MathLibrary.h"
 #include "script/ScriptText.h"
 #include "script/UtilLibrary.h"
 
@@ -138,10 +143,15 @@ using LibraryFactory = std::unique_ptr<Library> (*)(const LibraryContext&);
 const std::vector<LibraryFactory>& libraryList() {
     static const std::vector<LibraryFactory> list = {
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<SystemLibrary>(c.files); },
+        [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<MathLibrary>(); },
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<IOLibrary>(c.files); },
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<GraphicsLibrary>(c.files, c.window, c.screenshot); },
         [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<AudioLibrary>(c.files); },
+        [](const LibraryContext& c) -> std::unique_ptr<Library> { return std::make_unique<InputLibrary>([w = c.window] { return w ? w->getHandle() : nullptr; }); },
         [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<UtilLibrary>(); },
+        [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<CollisionLibrary>(); },
+        [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<CollectionLibrary>(); },
+        [](const LibraryContext&) -> std::unique_ptr<Library> { return std::make_unique<LogLibrary>(); },
     };
     return list;
 }

@@ -15,6 +15,8 @@ struct ScAdder : Quillorane::Bound {
         total += a + b;
         return total;
     }
+    int pick1(int a) { return total += a; }
+    int pick2(int a, int b) { return total += a * b; }
 };
 
 // Runs the script (which loops n times) and returns ns per iteration.
@@ -40,20 +42,26 @@ int main() {
     HSQUIRRELVM v = sq_open(1024);
     {
         Bind::Table bench(v);
-        bench.add(Bind::Class<ScAdder>(v, u"Adder").ctor().method(u"add", &ScAdder::add));
+        bench.add(Bind::Class<ScAdder>(v, u"Adder")
+                      .ctor()
+                      .method(u"add", &ScAdder::add)
+                      .overload(u"pick", &ScAdder::pick1)
+                      .overload(u"pick", &ScAdder::pick2));
         bench.store(u"Bench");
     }
     constexpr int n = 5'000'000;
     timeLoop(v, u"o.add(i, 2)", n / 10);  // warm-up
-    double best[3] = {1e9, 1e9, 1e9};
+    double best[4] = {1e9, 1e9, 1e9, 1e9};
     for (int round = 0; round < 5; ++round) {
         best[0] = std::min(best[0], timeLoop(v, u"o.add(i, 2)", n));
         best[1] = std::min(best[1], timeLoop(v, u"f(i, 2)", n));
         best[2] = std::min(best[2], timeLoop(v, u"{}", n));
+        best[3] = std::min(best[3], timeLoop(v, u"o.pick(i, 2)", n));
     }
     std::printf("bound method, two integers:   %6.1f ns per loop iteration\n", best[0]);
     std::printf("empty script function:        %6.1f ns per loop iteration\n", best[1]);
     std::printf("empty loop:                   %6.1f ns per loop iteration\n", best[2]);
+    std::printf("overloaded method (2 of 1|2): %6.1f ns per loop iteration\n", best[3]);
     Bind::releaseClasses(v);
     sq_close(v);
     return 0;

@@ -89,6 +89,11 @@ KeyNameTable::KeyNameTable(DeviceSource device, WindowSource mainWindow)
         return createJoystickButtonGetter(d, j, code);
       });
     }
+    // The Input prelude's joystick tables name the down direction "bottom": accept it as the
+    // same key, so controllers made from those tables see the stick pushed down.
+    factories_.emplace(ascii(prefix + "bottom"), [j](const std::shared_ptr<IDeviceState>& d) {
+      return createJoystickButtonGetter(d, j, kJoyDown);
+    });
   }
 }
 

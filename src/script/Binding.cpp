@@ -346,18 +346,31 @@ std::u16string overloadKey(std::u16string_view name, SQInteger arity) {
 
 namespace {
 
+// Overload keys are made once per name: the dispatcher's free variable is an array holding
+// the key for each argument count below kKeyedArities, then the name itself, so a call looks
+// its key up instead of building and interning a new string.
+constexpr SQInteger kKeyedArities = 16;
+
 // The dispatcher under an overloaded name: calls the variant for the argument count, looked
 // up in `this` (the instance and its class, or the table the function was called through).
 SQInteger dispatchOverload(HSQUIRRELVM v) {
     const SQInteger top = sq_gettop(v);
-    const SQInteger nargs = top - 2;  // without `this` and the name held as free variable
-    const SQChar* name = nullptr;
-    sq_getstring(v, top, &name);
-    const std::u16string key = overloadKey(std::u16string_view(name, static_cast<std::size_t>(sq_getsize(v, top))), nargs);
+    const SQInteger nargs = top - 2;  // without `this` and the keys held as free variable
     const SQObjectType selfType = sq_gettype(v, 1);
     if (selfType == OT_TABLE || selfType == OT_INSTANCE || selfType == OT_CLASS) {
         sq_push(v, 1);
-        sq_pushstring(v, key.data(), static_cast<SQInteger>(key.size()));
+        if (nargs < kKeyedArities) {
+            sq_pushinteger(v, nargs);
+            sq_rawget(v, top);
+        } else {
+            sq_pushinteger(v, kKeyedArities);
+            sq_rawget(v, top);
+            const SQChar* name = nullptr;
+            sq_getstring(v, -1, &name);
+            const std::u16string key = overloadKey(std::u16string_view(name, static_cast<std::size_t>(sq_getsize(v, -1))), nargs);
+            sq_poptop(v);
+            sq_pushstring(v, key.data(), static_cast<SQInteger>(key.size()));
+        }
         if (SQ_SUCCEEDED(sq_rawget(v, -2))) {
             sq_remove(v, -2);
             for (SQInteger i = 1; i <= nargs + 1; ++i) sq_push(v, i);
@@ -407,7 +420,14 @@ SQInteger weakrefOfSelf(HSQUIRRELVM v) {
 
 void Slots::setOverload(std::u16string_view name, SQInteger arity, SQFUNCTION fn) {
     setNative(overloadKey(name, arity), fn, 1, arity + 1);
+    sq_newarray(vm_, 0);
+    for (SQInteger n = 0; n < kKeyedArities; ++n) {
+        const std::u16string key = overloadKey(name, n);
+        sq_pushstring(vm_, key.data(), static_cast<SQInteger>(key.size()));
+        sq_arrayappend(vm_, -2);
+    }
     sq_pushstring(vm_, name.data(), static_cast<SQInteger>(name.size()));
+    sq_arrayappend(vm_, -2);
     setNative(name, &dispatchOverload, 1, 0);
 }
 

@@ -389,7 +389,8 @@ struct Conv<std::vector<T>> {
             Conv<T>::push(v, value);
             sq_arrayappend(v, -2);
         }
-    }    // A returned vector gives its elements up, so elements that cannot be copied (new
+    }
+    // A returned vector gives its elements up, so elements that cannot be copied (new
     // wrappers as std::unique_ptr) become new instances too.
     static void push(HSQUIRRELVM v, std::vector<T>&& values) {
         sq_newarray(v, 0);

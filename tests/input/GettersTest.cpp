@@ -117,6 +117,12 @@ TEST_F(Getters, JoystickThresholdsOnTheFullRange) {
   EXPECT_EQ(at(43691, 21844), "0110");
   EXPECT_EQ(at(0, 65535), "1001");
   EXPECT_EQ(at(65535, 43691), "0011");
+  // "bottom", the name the Input prelude's joystick tables use, is the same key as "down".
+  auto bottom = make(u"joy0.bottom");
+  ASSERT_NE(bottom, nullptr);
+  EXPECT_EQ(bottom->get(), 1);
+  dev->setJoystick(0, 32767, 32767, 0);
+  EXPECT_EQ(bottom->get(), 0);
 }
 
 TEST_F(Getters, JoystickThresholdsAreAThirdInFromEachEnd) {
@@ -174,11 +180,12 @@ TEST_F(Getters, JoystickButtonsAndFailures) {
 }
 
 TEST_F(Getters, TableHoldsExactlyTheKnownNames) {
-  EXPECT_EQ(table.size(), 177u);
+  // 177 names, and "joyN.bottom" for each joystick as another name of "joyN.down".
+  EXPECT_EQ(table.size(), 181u);
   const auto names = table.names();
-  EXPECT_EQ(std::set<std::u16string>(names.begin(), names.end()).size(), 177u);
+  EXPECT_EQ(std::set<std::u16string>(names.begin(), names.end()).size(), 181u);
   for (const char16_t* n : {u"key.semcolon", u"key.numenter", u"mouse.ex1", u"mouse.gy",
-                            u"mouse.wheeld", u"joy3.down", u"joy2.btn12"})
+                            u"mouse.wheeld", u"joy3.down", u"joy2.btn12", u"joy1.bottom"})
     EXPECT_TRUE(table.contains(n));
   for (const char16_t* n : {u"key.f13", u"key.semicolon", u"key.A", u"mouse.ex3", u"joy4.left",
                             u"joy0.btn0", u"key.num10"})

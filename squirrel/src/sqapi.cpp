@@ -40,7 +40,7 @@ bool PushResult(HSQUIRRELVM v, const SQObject& o) {
     return true;
   } catch (SQVMError&) {
   } catch (std::exception&) {
-    v->_lasterror = sq_str(v->_ss, "out of memory");
+    v->_lasterror = v->_ss->_outofmemory;
   }
   return false;
 }
@@ -51,7 +51,7 @@ void SafePush(HSQUIRRELVM v, const SQObject& o) {
     v->Push(o);
   } catch (SQVMError&) {
   } catch (std::exception&) {
-    v->_lasterror = sq_str(v->_ss, "out of memory");
+    v->_lasterror = v->_ss->_outofmemory;
   }
 }
 }  // namespace
@@ -66,7 +66,7 @@ void SafePush(HSQUIRRELVM v, const SQObject& o) {
     body;                                                 \
   } catch (SQVMError&) {                                  \
   } catch (std::exception&) {                             \
-    (v)->_lasterror = sq_str((v)->_ss, "out of memory");  \
+    (v)->_lasterror = (v)->_ss->_outofmemory;  \
   }
 #define NEED_ARGS(v, n) \
   if (sq_gettop(v) < (n)) return Err(v, "not enough params in the stack")
@@ -223,7 +223,7 @@ SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size) {
   VOID_TRY(v, {
     SQObjectPtr u(new SQUserData(v->_ss, (SQInteger)size));
     if (!_userdata(u)->_data || (SQInteger)size < 0) {
-      v->_lasterror = sq_str(v->_ss, "out of memory");
+      v->_lasterror = v->_ss->_outofmemory;
       return nullptr;
     }
     v->Push(u);

@@ -328,7 +328,7 @@ SQInteger arr_append(HSQUIRRELVM v) {
 }
 SQInteger arr_extend(HSQUIRRELVM v) {
   SQArray* a = _array(A(v, 1));
-  std::vector<SQObjectPtr> src = _array(A(v, 2))->_values;
+  SQValueVector src = _array(A(v, 2))->_values;
   for (auto& x : src) a->_values.push_back(x);
   return 0;
 }

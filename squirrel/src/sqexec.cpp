@@ -73,6 +73,7 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
     return false;
   }
   NestGuard ng(this);
+  sqmem::Enforce budget;  // script code runs within the memory budget
   if (_state != SQ_VMSTATE_SUSPENDED) _state = SQ_VMSTATE_RUNNING;
   SQCallFrame* ci;
   SQInstruction ins;
@@ -935,14 +936,17 @@ bool SQVM::Execute(SQInteger rootframe, SQObjectPtr& retval, bool raiseerror) {
         }
       }
     } catch (std::bad_alloc&) {
-      _lasterror = sq_str(_ss, "out of memory");
+      sqmem::Grant grant;  // reporting the error must not run short itself
+      _lasterror = _ss->_outofmemory;
       if (HandleError(rootframe, retval, raiseerror)) continue;
       return false;
     } catch (std::length_error&) {
-      _lasterror = sq_str(_ss, "out of memory");
+      sqmem::Grant grant;
+      _lasterror = _ss->_outofmemory;
       if (HandleError(rootframe, retval, raiseerror)) continue;
       return false;
     } catch (SQVMError&) {
+      sqmem::Grant grant;
       if (HandleError(rootframe, retval, raiseerror)) continue;
       return false;
     }

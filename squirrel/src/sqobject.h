@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "sqmemory.h"
+
 struct SQSharedState;
 struct SQObjectPtr;
 
@@ -22,7 +24,16 @@ struct SQRefCounted {
   virtual ~SQRefCounted();
   // Called once the count reaches zero (possibly deferred).
   virtual void Destroy() { delete this; }
+  // Every object is charged to the memory budget (sqmemory.h); the virtual destructor makes
+  // delete pass the object's own size.
+  static void* operator new(size_t n);
+  static void* operator new(size_t, void* at) noexcept { return at; }
+  static void operator delete(void* p, size_t n) noexcept;
+  static void operator delete(void*, void*) noexcept {}
 };
+
+// The values of an array, charged to the memory budget.
+using SQValueVector = std::vector<SQObjectPtr, sqmem::Allocator<SQObjectPtr>>;
 
 // Frees an object whose count reached zero; destruction of nested objects is
 // queued instead of recursing so that long chains cannot exhaust the C stack.
@@ -289,13 +300,13 @@ struct SQTable : SQCollectable {
 };
 
 struct SQArray : SQCollectable {
-  std::vector<SQObjectPtr> _values;
+  SQValueVector _values;
   SQArray(SQSharedState* ss, SQInteger n) : SQCollectable(ss) { _values.resize((size_t)n); }
   void Traverse(void (*fn)(const SQObject&, void*), void* ud) override {
     for (auto& v : _values) fn(v, ud);
   }
   void Clear() override {
-    std::vector<SQObjectPtr> tmp;
+    SQValueVector tmp;
     tmp.swap(_values);
   }
   SQInteger Size() const { return (SQInteger)_values.size(); }

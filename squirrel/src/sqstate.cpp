@@ -86,6 +86,9 @@ static SQString* FindInterned(SQSharedState* ss, const SQChar* s, SQInteger len,
 // one freed block is kept for reuse, so that building a long string does not
 // map and unmap fresh memory at every step.
 static const size_t kBigString = 32768;
+// Blocks above this size are freed at once: a string loop that ran into the memory limit must
+// not leave a block of half the limit cached for the rest of the run.
+static const size_t kBigBlockKeep = size_t(16) << 20;
 
 static SQString* AllocString(SQSharedState* ss, SQInteger len) {
   size_t bytes = sizeof(SQString) + (size_t)len * sizeof(SQChar);
@@ -98,9 +101,13 @@ static SQString* AllocString(SQSharedState* ss, SQInteger len) {
     ss->_bigblockcap = 0;
   } else {
     if (bytes >= kBigString) cap = bytes + bytes / 8;
+    sqmem::charge(cap);
     mem = malloc(cap);
+    if (!mem) {
+      sqmem::refund(cap);
+      throw std::bad_alloc();
+    }
   }
-  if (!mem) throw std::bad_alloc();
   SQString* str = new (mem) SQString();
   str->_ss = ss;
   str->_len = len;
@@ -140,8 +147,10 @@ SQString* SQString::Concat(SQSharedState* ss, const SQChar* a, SQInteger alen, c
   memcpy(str->_val + alen, b, (size_t)blen * sizeof(SQChar));
   SQHash h = HashStr(str->_val, len);
   if (SQString* p = FindInterned(ss, str->_val, len, h)) {
+    const size_t cap = str->_alloc;
     str->~SQString();
     free(str);
+    sqmem::refund(cap);
     return p;
   }
   str->_hash = h;
@@ -163,13 +172,15 @@ void SQString::Destroy() {
   size_t cap = _alloc;
   if (ss) ss->InternRemove(this);
   this->~SQString();
-  if (ss && cap >= kBigString && cap > ss->_bigblockcap) {
+  if (ss && cap >= kBigString && cap <= kBigBlockKeep && cap > ss->_bigblockcap) {
     free(ss->_bigblock);
+    sqmem::refund(ss->_bigblockcap);
     ss->_bigblock = this;
     ss->_bigblockcap = cap;
     return;
   }
   free(this);
+  sqmem::refund(cap);
 }
 
 void SQSharedState::InternAdd(SQString* s) {
@@ -336,12 +347,44 @@ SQTable::SQTable(SQSharedState* ss, SQInteger hint) : SQCollectable(ss) {
   }
 }
 
-SQTable::~SQTable() { delete[] _nodes; }
+namespace {
+// Node arrays are charged to the memory budget.
+SQTable::Node* NewNodes(uint32_t n) {
+  sqmem::charge(n * sizeof(SQTable::Node));
+  try {
+    return new SQTable::Node[n];
+  } catch (...) {
+    sqmem::refund(n * sizeof(SQTable::Node));
+    throw;
+  }
+}
+void FreeNodes(SQTable::Node* nodes, uint32_t n) {
+  delete[] nodes;
+  if (nodes) sqmem::refund(n * sizeof(SQTable::Node));
+}
+}  // namespace
+
+SQTable::~SQTable() { FreeNodes(_nodes, _cap); }
+
+void* SQRefCounted::operator new(size_t n) {
+  sqmem::charge(n);
+  void* p = malloc(n);
+  if (!p) {
+    sqmem::refund(n);
+    throw std::bad_alloc();
+  }
+  return p;
+}
+
+void SQRefCounted::operator delete(void* p, size_t n) noexcept {
+  free(p);
+  sqmem::refund(n);
+}
 
 void SQTable::Rehash(uint32_t newcap) {
   Node* old = _nodes;
   uint32_t oldcap = _cap;
-  _nodes = new Node[newcap];
+  _nodes = NewNodes(newcap);
   _cap = newcap;
   _count = 0;
   _used = 0;
@@ -357,7 +400,7 @@ void SQTable::Rehash(uint32_t newcap) {
       _used++;
     }
   }
-  delete[] old;
+  FreeNodes(old, oldcap);
 }
 
 void SQTable::NewSlot(const SQObject& key, const SQObject& val) {
@@ -409,14 +452,19 @@ void SQTable::ClearAll() {
   if (old) {
     for (uint32_t i = 0; i < oldcap; i++)
       if (old[i].key._type == 0) old[i].key._type = OT_NULL;
-    delete[] old;
+    FreeNodes(old, oldcap);
   }
 }
 
 SQTable* SQTable::Clone() {
   SQTable* t = new SQTable(_ss, 0);
   if (_cap) {
-    t->_nodes = new Node[_cap];
+    try {
+      t->_nodes = NewNodes(_cap);
+    } catch (...) {
+      delete t;
+      throw;
+    }
     t->_cap = _cap;
     for (uint32_t i = 0; i < _cap; i++) {
       if (_nodes[i].key._type != 0) {
@@ -639,11 +687,15 @@ bool SQInstance::InstanceOf(SQClass* c) const {
 }
 
 SQUserData::SQUserData(SQSharedState* ss, SQInteger size) : SQCollectable(ss), _size(size) {
-  _data = (char*)calloc(1, (size_t)(size > 0 ? size : 1));
+  const size_t bytes = (size_t)(size > 0 ? size : 1);
+  sqmem::charge(bytes);
+  _data = (char*)calloc(1, bytes);
+  if (!_data) sqmem::refund(bytes);
 }
 
 SQUserData::~SQUserData() {
   if (_hook) _hook(_data, _size);
+  if (_data) sqmem::refund((size_t)(_size > 0 ? _size : 1));
   free(_data);
 }
 
@@ -718,6 +770,7 @@ SQSharedState::SQSharedState() {
                                        "_delslot", "_tostring", "_newmember", "_inherited"};
   for (int i = 0; i < MT_LAST; i++) _metanames[i] = sq_str(this, names[i]);
   _constructorname = sq_str(this, "constructor");
+  _outofmemory = sq_str(this, "out of memory");
 }
 
 SQSharedState::~SQSharedState() {
@@ -749,8 +802,10 @@ SQSharedState::~SQSharedState() {
   _gchead = nullptr;
   for (auto& m : _metanames) m.Null();
   _constructorname.Null();
+  _outofmemory.Null();
   for (uint32_t i = 0; i < _strcap; i++)
     for (SQString* p = _strbuckets[i]; p; p = p->_next) p->_ss = nullptr;
   free(_strbuckets);
   free(_bigblock);
+  sqmem::refund(_bigblockcap);
 }

@@ -817,10 +817,12 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger base, SQInteger nargs, SQOb
   } catch (SQVMError&) {
     r = -1;
   } catch (std::bad_alloc&) {
-    _lasterror = sq_str(_ss, "out of memory");
+    sqmem::Grant grant;  // the frame below must be left in order, so nothing may throw here
+    _lasterror = _ss->_outofmemory;
     r = -1;
   } catch (std::length_error&) {
-    _lasterror = sq_str(_ss, "out of memory");
+    sqmem::Grant grant;
+    _lasterror = _ss->_outofmemory;
     r = -1;
   }
   _nnativecalls--;

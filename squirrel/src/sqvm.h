@@ -27,6 +27,7 @@ struct SQSharedState {
   SQObjectPtr _consts;
   SQObjectPtr _metanames[MT_LAST];
   SQObjectPtr _constructorname;
+  SQObjectPtr _outofmemory;  // "out of memory", kept so that raising it never allocates
   SQObjectPtr _tableDelegate, _arrayDelegate, _stringDelegate, _numberDelegate, _closureDelegate,
       _generatorDelegate, _threadDelegate, _classDelegate, _instanceDelegate, _weakrefDelegate;
   SQObjectPtr _baselib;  // table of base functions (re-registered for new threads)

@@ -3,6 +3,7 @@
 #define QL_SQSTD_INTERNAL_H
 
 #include "squirrel.h"
+#include "sqmemory.h"
 #include "sqstdio.h"
 
 #include <cstdint>
@@ -43,7 +44,7 @@ public:
     SQInteger Size() const { return SQInteger(data_.size()); }
 
 private:
-    std::vector<unsigned char> data_;
+    std::vector<unsigned char, sqmem::Allocator<unsigned char>> data_;  // charged to the memory budget
     SQInteger pos_ = 0;
 };
 

@@ -1,6 +1,7 @@
 // quillorane: runs a game.
 //
-//   quillorane [--headless] [--frames N] [--virtual-clock] [--screenshot FILE.png] [GAME] [-- ARGS]
+//   quillorane [--headless] [--frames N] [--virtual-clock] [--screenshot FILE.png]
+//              [--memory-limit MB] [GAME] [-- ARGS]
 //
 // GAME is a game folder, a .qla archive (mounted where an archive linked onto the executable
 // would be, with the folder holding it as the game folder) or absent (the executable's own
@@ -19,6 +20,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialog.h"
 
+#include <sqmemory.h>
 #include <sqstdutf.h>
 
 #include <sys/stat.h>
@@ -45,12 +47,16 @@ constexpr const char* kUsage =
     "  --frames N            end the run after N frames\n"
     "  --virtual-clock       time advances only when the game sleeps (deterministic runs)\n"
     "  --screenshot FILE.png save the screen when the run ends\n"
+    "  --memory-limit MB     what the game's scripts may hold (default 1024; 0: no limit)\n"
     "  --help, --version\n";
 
 struct CommandLine {
     bool headless = false;
     bool virtualClock = false;
     unsigned frames = 0;
+    // What scripts may hold before an allocation raises "out of memory". The reference runtime
+    // is a 32-bit process, so no game it runs holds anywhere near this much.
+    unsigned long memoryLimitMb = 1024;
     std::string screenshot;
     std::string game;
     std::vector<std::string> gameArguments;
@@ -90,6 +96,13 @@ CommandLine parse(int argc, char** argv) {
             if (n.empty() || *end || n[0] == '-' || frames == 0 || frames > 0xFFFFFFFFul)
                 usageError("--frames takes a positive number, not '" + n + "'");
             line.frames = static_cast<unsigned>(frames);
+        } else if (arg == "--memory-limit") {
+            const std::string n = value();
+            char* end = nullptr;
+            const unsigned long mb = std::strtoul(n.c_str(), &end, 10);
+            if (n.empty() || *end || n[0] == '-' || mb > (1ul << 24))
+                usageError("--memory-limit takes a number of megabytes, not '" + n + "'");
+            line.memoryLimitMb = mb;
         } else if (arg == "--screenshot") {
             line.screenshot = value();
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -153,6 +166,7 @@ int runGame(const CommandLine& line) {
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
     if (line.virtualClock) QlPlatform::setVirtualClock(true);
+    sq_setmemorylimit(static_cast<std::size_t>(line.memoryLimitMb) << 20);
 
     const GameOrigin origin = locateGame(line);
     // The screenshot path is taken from where the command was given, before the game folder

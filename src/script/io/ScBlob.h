@@ -4,6 +4,8 @@
 // cursor and the end leaves the blob and its cursor as they were.
 #include "script/Bound.h"
 
+#include <sqmemory.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -11,7 +13,8 @@ namespace Quillorane {
 
 class ScBlob : public Bound {
 public:
-    // length zero bytes; throws std::bad_alloc when that much cannot be had.
+    // length zero bytes; throws std::bad_alloc when that much cannot be had or would pass the
+    // script memory budget (the bytes are charged to it, as the VM's own blobs are).
     explicit ScBlob(std::uint32_t length) : bytes_(length) {}
 
     std::int32_t getLength() const { return static_cast<std::int32_t>(bytes_.size()); }
@@ -58,7 +61,7 @@ private:
     std::uint8_t* room(std::uint32_t width);
     std::int32_t copyIn(const ScBlob& source, std::uint32_t start, std::uint32_t count);
 
-    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t, sqmem::Allocator<std::uint8_t>> bytes_;
     std::uint32_t cursor_ = 0;
 };
 

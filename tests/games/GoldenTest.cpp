@@ -112,4 +112,7 @@ TEST(GoldenScreens, HelloTitleScreen) { expectScreen("hello", "examples/hello", 
 // A thousand bunnies in flight, the count and the frame rate of the game's clock in the panel.
 TEST(GoldenScreens, SpritesBunnyMark) { expectScreen("sprites", "examples/sprites", 90); }
 
+// The lit island a little turned, the far islands in the fog, the help line.
+TEST(GoldenScreens, WorldIslandInFog) { expectScreen("world", "examples/world", 60); }
+
 }  // namespace

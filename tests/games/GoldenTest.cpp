@@ -115,4 +115,8 @@ TEST(GoldenScreens, SpritesBunnyMark) { expectScreen("sprites", "examples/sprite
 // The lit island a little turned, the far islands in the fog, the help line.
 TEST(GoldenScreens, WorldIslandInFog) { expectScreen("world", "examples/world", 60); }
 
+// Seven seconds at 60 frames a second: the five-second movie has ended, its last picture
+// (the still end title) stays, the bar is full and the prompt offers to watch again.
+TEST(GoldenScreens, MovieEndCard) { expectScreen("movie", "examples/movie", 420, Clock::Real); }
+
 }  // namespace

@@ -119,4 +119,7 @@ TEST(GoldenScreens, WorldIslandInFog) { expectScreen("world", "examples/world", 
 // (the still end title) stays, the bar is full and the prompt offers to watch again.
 TEST(GoldenScreens, MovieEndCard) { expectScreen("movie", "examples/movie", 420, Clock::Real); }
 
+// The first wave in place, the ship waiting at the bottom, the score line and the lives.
+TEST(GoldenScreens, ShooterFirstWave) { expectScreen("shooter", "examples/shooter", 240); }
+
 }  // namespace

@@ -12,6 +12,8 @@
 #   NAME.folder   the name of the game folder, with printf escapes (default: game)
 #   NAME.errors   lines that must each appear in error.txt, or with a leading ! must not
 #                 (no file: error.txt must not exist)
+#   NAME.stderr   lines that must each appear in the runtime's standard error
+#   NAME.options  more runtime options, one per line (before the game folder)
 # When QL_TEST_PLUGIN_DIR is set, the plug-ins in it are copied into every game.
 # A game that is not start.nut-driven (no NAME.nut) can be a folder NAME.game/ instead.
 # Prints one line per failure and ends with "N passed, N failed".
@@ -52,8 +54,12 @@ for name in "${names[@]}"; do
   if [ -f "$here/$name.args" ]; then
     while IFS= read -r line; do args+=("$line"); done < "$here/$name.args"
   fi
+  options=()
+  if [ -f "$here/$name.options" ]; then
+    while IFS= read -r line; do options+=("$line"); done < "$here/$name.options"
+  fi
   out=$tmp/$name/stdout
-  (cd "$tmp/$name" && timeout 60 "$bin" --headless --virtual-clock --frames 600 "$game" -- "${args[@]}" \
+  (cd "$tmp/$name" && timeout 60 "$bin" --headless --virtual-clock --frames 600 "${options[@]}" "$game" -- "${args[@]}" \
       > "$out" 2> "$tmp/$name/stderr" < /dev/null)
   rc=$?
   problems=()
@@ -62,6 +68,12 @@ for name in "${names[@]}"; do
   [ "$rc" -ne "$want" ] && problems+=("exit status $rc, expected $want ($(head -c 300 "$tmp/$name/stderr"))")
   if [ -f "$here/$name.expected" ] && ! cmp -s "$here/$name.expected" "$out"; then
     problems+=("output differs: $(diff "$here/$name.expected" "$out" | head -5 | tr '\n' ' ')")
+  fi
+  if [ -f "$here/$name.stderr" ]; then
+    while IFS= read -r line; do
+      [ -z "$line" ] && continue
+      grep -qF -- "$line" "$tmp/$name/stderr" || problems+=("stderr lacks '$line' ($(head -c 300 "$tmp/$name/stderr"))")
+    done < "$here/$name.stderr"
   fi
   if [ -f "$here/$name.errors" ]; then
     if [ ! -f "$game/error.txt" ]; then

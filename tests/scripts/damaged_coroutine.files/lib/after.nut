@@ -1,0 +1,1 @@
+return "lib/after.nut (wrong: the directory stack leaked)";

@@ -1,0 +1,2 @@
+print("lib/throws.nut runs\n");
+throw "thrown in lib";

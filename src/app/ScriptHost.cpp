@@ -189,6 +189,7 @@ void ScriptHost::loadLibraries() {
 
 HostOutcome ScriptHost::run() {
     openVm();
+    if (options_.inspect) options_.inspect(vm_, HostOptions::StartupStep::StandardLibraries);
     loadLibraries();
 
     ScriptRunner runner(vm_);
@@ -200,6 +201,8 @@ HostOutcome ScriptHost::run() {
     if (!booted) {
         outcome = HostOutcome::StartFailed;
         failure_ = "the plug-ins and scripts listed in setup.nut did not load: " + sqstd::toUtf8(firstErrorLine());
+    } else if (options_.inspect) {
+        options_.inspect(vm_, HostOptions::StartupStep::Started);
     } else if (const auto text = files_ ? readScriptFile(*files_, u"start.nut") : std::nullopt; !text) {
         outcome = HostOutcome::StartFailed;
         failure_ = "no start.nut in the game";

@@ -5,6 +5,7 @@
 
 #include <squirrel.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,12 @@ struct HostOptions {
     unsigned frameLimit = 0;
     // A native path where the screen is saved as PNG when the run ends (empty: none).
     std::string screenshot;
+    // Start-up only (quillorane --dump-api): when set, the host calls it once the standard
+    // libraries are registered (StandardLibraries) and once the native libraries, their
+    // preludes and the bootstrap text have run (Started), then shuts down without loading
+    // start.nut. The VM's stack is as the host left it; the callee must leave it so.
+    enum class StartupStep { StandardLibraries, Started };
+    std::function<void(HSQUIRRELVM, StartupStep)> inspect;
 };
 
 // How a run ended, for the exit status.

@@ -35,6 +35,13 @@ Renderer2d::Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget>
                        std::shared_ptr<IVertexBuffer> buffer)
     : engine_(std::move(engine)), target_(std::move(target)), buffer_(std::move(buffer)) {}
 
+bool Renderer2d::accepts(int blend, IEffect2d* effect, ITexture* texture) const {
+  if (count_ != 0 && texture == texture_.get() && blend == blend_ && effect == effect_.get()) return true;
+  if (blend < BlendMode::Opaque || blend > BlendMode::Subtract) return false;
+  return (effect == nullptr || !effect->weak_from_this().expired()) &&
+         (texture == nullptr || !texture->weak_from_this().expired());
+}
+
 bool Renderer2d::restart(int listType, int blend, IEffect2d* effect, ITexture* texture) {
   // A batch shares ownership of its effect and texture so that they outlive their release by
   // the game until it is drawn; objects nobody holds by a shared pointer cannot be batched.
@@ -299,23 +306,6 @@ bool Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
     x2 = static_cast<float>(dest.x2);
     y2 = static_cast<float>(dest.y2);
   }
-  Vertex2d* v = renderer_.quad(blend, effect, region.texture);
-  if (v == nullptr) return false;
-  // Texture coordinates depend only on the source rectangle and the texture's size; sprites
-  // are usually drawn many times in a row, so the last result is kept.
-  const float tw = renderer_.texWidth(), th = renderer_.texHeight();
-  TexCoords& tc = texCoords_;
-  if (tw != tc.texWidth || th != tc.texHeight || source.x1 != tc.source.x1 || source.y1 != tc.source.y1 ||
-      source.x2 != tc.source.x2 || source.y2 != tc.source.y2) {
-    tc.texWidth = tw;
-    tc.texHeight = th;
-    tc.source = source;
-    tc.u1 = static_cast<float>(source.x1) / tw;
-    tc.u2 = static_cast<float>(source.x2) / tw;
-    tc.v1 = static_cast<float>(source.y1) / th;
-    tc.v2 = static_cast<float>(source.y2) / th;
-  }
-  const float u1 = tc.u1, u2 = tc.u2, v1 = tc.v1, v2 = tc.v2;
   // Corners a b / d c, clockwise from the top left.
   float ax = x1, ay = y1, bx = x2, by = y1, cx = x2, cy = y2, dx = x1, dy = y2;
   if (rotation.angle != 0.0f) {
@@ -333,6 +323,32 @@ bool Canvas::emitQuad(const Region& region, const Destination& dest, const Rect&
   }
   // Corners move onto pixel corners, so a quad at its own size covers exactly its pixels.
   ax -= 0.5f, ay -= 0.5f, bx -= 0.5f, by -= 0.5f, cx -= 0.5f, cy -= 0.5f, dx -= 0.5f, dy -= 0.5f;
+  // A quad wholly beyond an edge of the target (its pixels span -0.5 .. size-0.5 after the
+  // shift) covers none of its pixel centres: it is left out, so the driver neither shades nor
+  // clips it. Text running past the edge of the screen is the common case. NaN corners fail
+  // every test and are drawn as before.
+  const float minX = std::min(std::min(ax, bx), std::min(cx, dx)), maxX = std::max(std::max(ax, bx), std::max(cx, dx));
+  const float minY = std::min(std::min(ay, by), std::min(cy, dy)), maxY = std::max(std::max(ay, by), std::max(cy, dy));
+  if (maxX <= -0.5f || maxY <= -0.5f || minX >= static_cast<float>(target_->getWidth()) - 0.5f ||
+      minY >= static_cast<float>(target_->getHeight()) - 0.5f)
+    return renderer_.accepts(blend, effect, region.texture);
+  Vertex2d* v = renderer_.quad(blend, effect, region.texture);
+  if (v == nullptr) return false;
+  // Texture coordinates depend only on the source rectangle and the texture's size; sprites
+  // are usually drawn many times in a row, so the last result is kept.
+  const float tw = renderer_.texWidth(), th = renderer_.texHeight();
+  TexCoords& tc = texCoords_;
+  if (tw != tc.texWidth || th != tc.texHeight || source.x1 != tc.source.x1 || source.y1 != tc.source.y1 ||
+      source.x2 != tc.source.x2 || source.y2 != tc.source.y2) {
+    tc.texWidth = tw;
+    tc.texHeight = th;
+    tc.source = source;
+    tc.u1 = static_cast<float>(source.x1) / tw;
+    tc.u2 = static_cast<float>(source.x2) / tw;
+    tc.v1 = static_cast<float>(source.y1) / th;
+    tc.v2 = static_cast<float>(source.y2) / th;
+  }
+  const float u1 = tc.u1, u2 = tc.u2, v1 = tc.v1, v2 = tc.v2;
   // Written straight into the batch: two triangles a b c and a c d.
   const auto put = [color](Vertex2d& o, float x, float y, float u, float w) {
     o.x = x;

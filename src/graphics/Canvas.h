@@ -76,6 +76,9 @@ class Renderer2d {
     count_ += 2;
     return p;
   }
+  // Whether a draw of this state would be taken (the checks of quad and draw), without
+  // touching the pending batch.
+  bool accepts(int blend, IEffect2d* effect, ITexture* texture) const;
   float texWidth() const { return texWidth_; }
   float texHeight() const { return texHeight_; }
   // Draws what is pending, then starts an empty batch.

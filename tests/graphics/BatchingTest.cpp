@@ -279,18 +279,18 @@ TEST_F(BatchingTest, QuadsAndOtherTrianglesShareOneBatchInEitherOrder) {
 }
 
 TEST_F(BatchingTest, LongQuadRunIsOneDrawThatReachesItsLastQuad) {
-  // More quads than the batch first has room for, all off the canvas but the last one.
+  // More quads than the batch first has room for, all in the right column but the last one.
   constexpr int kQuads = 5000;
   canvas->begin();
   canvas->clear(0xFF000000u);
-  for (int i = 0; i + 1 < kQuads; ++i) canvas->drawImage(a.get(), Destination{0, 40 + i % 50, 40});
+  for (int i = 0; i + 1 < kQuads; ++i) canvas->drawImage(a.get(), Destination{0, 20 + i % 9, 20});
   canvas->drawImage(a.get(), Destination{0, 10, 12});
   canvas->end();
   ASSERT_EQ(draws(), 1u);
   const auto& d = counting->draws[0];
   EXPECT_EQ(d.count, 2u * kQuads);
   ASSERT_EQ(d.vertices.size(), 6u * kQuads);
-  expectQuadAt(d.vertices, 6u * (kQuads - 2), 40 + (kQuads - 2) % 50, 40);
+  expectQuadAt(d.vertices, 6u * (kQuads - 2), 20 + (kQuads - 2) % 9, 20);
   expectQuadAt(d.vertices, 6u * (kQuads - 1), 10, 12);
   const auto px = readCanvas(*canvas);
   EXPECT_EQ(px[12 * 32 + 10], texel(0, 0));
@@ -354,4 +354,40 @@ TEST_F(BatchingTest, SameSourceRectangleOnTexturesOfAnotherSize) {
   EXPECT_EQ(counting->draws[2].vertices[2].v, 4.0f / 6.0f);
   EXPECT_EQ(counting->draws[3].vertices[2].u, 1.0f);
   EXPECT_EQ(counting->draws[3].vertices[2].v, 1.0f);
+}
+
+TEST_F(BatchingTest, QuadsWhollyOffTheTargetAreLeftOutAndEdgeQuadsKept) {
+  canvas->begin();
+  canvas->clear(0xFF000000u);
+  canvas->drawImage(a.get(), Destination{0, 0, 0});
+  // Off each side by a pixel, far off, stretched and rotated out of sight: none is sent, and
+  // a texture switch that is culled does not split the batch.
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{0, 32, 5}));
+  EXPECT_TRUE(canvas->drawImage(b.get(), Destination{0, -4, 5}));
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{0, 5, 32}));
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{0, 5, -4}));
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{1, -100000, 0, -50000, 30}));
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{0, 40, 0}, Rect{0, 0, 4, 4}, Rotation{0.5f, 0, 0}, nullptr,
+                                BlendMode::Alpha, kWhite));
+  // Refused states are refused off the target too, and leave the batch as it was.
+  EXPECT_FALSE(canvas->drawImage(a.get(), Destination{0, 40, 40}, nullptr, 7, kWhite));
+  auto unshared = std::make_unique<OtherBasic>();
+  EXPECT_FALSE(canvas->drawImage(a.get(), Destination{0, 40, 40}, unshared.get(), BlendMode::Alpha, kWhite));
+  // Straddling an edge, rotated back into sight: drawn.
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{0, 30, 10}));
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{0, -2, 20}));
+  EXPECT_TRUE(canvas->drawImage(a.get(), Destination{0, 34, 26}, Rect{0, 0, 4, 4}, Rotation{3.14159265f, 0, 0},
+                                nullptr, BlendMode::Alpha, kWhite));
+  canvas->end();
+  ASSERT_EQ(draws(), 1u);
+  EXPECT_EQ(counting->draws[0].count, 8u);
+  const auto px = readCanvas(*canvas);
+  EXPECT_EQ(px[0], texel(0, 0));
+  EXPECT_EQ(px[10 * 32 + 31], texel(1, 0));
+  EXPECT_EQ(px[20 * 32 + 0], texel(2, 0));
+  EXPECT_EQ(px[23 * 32 + 1], texel(3, 3));
+  EXPECT_NE(px[22 * 32 + 31], 0xFF000000u);  // the half-turned quad covers 30..33 x 22..25
+  EXPECT_NE(px[25 * 32 + 30], 0xFF000000u);
+  EXPECT_EQ(px[5 * 32 + 31], 0xFF000000u);
+  EXPECT_EQ(px[31 * 32 + 5], 0xFF000000u);
 }

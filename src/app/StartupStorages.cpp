@@ -38,7 +38,8 @@ int32_t archivePriority(std::u16string_view stem) {
 }
 
 std::shared_ptr<QlIO::IFileManager> createStartupFileManager(std::u16string_view gameFolder,
-                                                             std::u16string_view exePath) {
+                                                             std::u16string_view exePath,
+                                                             std::u16string_view gameArchive) {
     auto plain = QlIO::createFileStorage();
     if (!plain) return nullptr;
     auto folder = plain->getFile(gameFolder);
@@ -52,6 +53,10 @@ std::shared_ptr<QlIO::IFileManager> createStartupFileManager(std::u16string_view
     for (const auto& child : folder->getChildren()) {
         const std::u16string path = child->getPath();
         if (QlIO::getExtension(path) != u"qla") continue;
+        if (!gameArchive.empty()) {
+            std::error_code ec;
+            if (std::filesystem::equivalent(QlIO::toNativePath(path), QlIO::toNativePath(gameArchive), ec)) continue;
+        }
         // An archive that does not open (damaged, another password) is skipped.
         auto archive = QlIO::createArchiveStorage(path, kArchivePassword);
         if (!archive) {

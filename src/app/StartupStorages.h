@@ -35,9 +35,13 @@ int32_t archivePriority(std::u16string_view stem);
 // Assembles a file manager for a game folder and the executable carrying the
 // linked block. Empty when gameFolder is not a directory. The loose-file
 // storages resolve relative paths against the current directory, which the
-// host makes the game folder.
+// host makes the game folder. `gameArchive` names the .qla the game was
+// started from (mounted by the caller where the linked block goes): it is not
+// mounted a second time among the archives beside it, where it would take the
+// slot of another archive of the same priority.
 std::shared_ptr<QlIO::IFileManager> createStartupFileManager(std::u16string_view gameFolder,
-                                                             std::u16string_view exePath);
+                                                             std::u16string_view exePath,
+                                                             std::u16string_view gameArchive = {});
 
 // Chooses the game folder and executable the process-wide file manager is
 // assembled from on first use. Without a call, they are the executable's own

@@ -191,7 +191,7 @@ int runGame(const CommandLine& line) {
         }
     }
     if (::chdir(QlIO::toNativePath(origin.folder).c_str()) != 0) return startFailed("cannot enter the game folder");
-    auto files = createStartupFileManager(origin.folder, origin.linked);
+    auto files = createStartupFileManager(origin.folder, origin.linked, origin.archive);
     if (!files) return startFailed("the game folder cannot be read");
     if (!origin.archive.empty()) {
         auto archive = QlIO::createArchiveStorage(origin.archive, kArchivePassword);

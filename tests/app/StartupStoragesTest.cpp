@@ -146,6 +146,20 @@ TEST_F(GameFolder, ArchivesSharingAPlaceAndArchivesThatDoNotOpenAreReported) {
     EXPECT_NE(said.find("junk.qla is not an archive"), std::string::npos) << said;
 }
 
+TEST_F(GameFolder, TheArchiveAGameStartsFromKeepsNoSecondPlaceBesideTheOthers) {
+    // zz.qla is the game (mounted at 0 by the caller); data.qla beside it shares the place
+    // of archives without a number and must stay mounted.
+    spill(game_ / "zz.qla", archive({{"start.nut", "game"}}));
+    spill(game_ / "data.qla", archive({{"a.txt", "data"}}));
+    testing::internal::CaptureStderr();
+    auto fm = createStartupFileManager(u16(game_), u"", u16(game_ / "zz.qla"));
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(fm);
+    EXPECT_EQ(readVia(fm, u"a.txt"), "data");
+    EXPECT_EQ(readVia(fm, u"start.nut"), "<none>");  // only where the caller mounts it
+    EXPECT_EQ(said, "");
+}
+
 TEST_F(GameFolder, LinkedBlockComesFirst) {
     spill(game_ / "a.txt", "loose");
     spill(game_ / "0.qla", archive({{"a.txt", "zero"}, {"z.txt", "zero"}}));

@@ -484,10 +484,10 @@ TEST_F(Vm, HostReferencesAreCountedApartFromInternalOnes) {
   // threads of the VM share the count
   HSQUIRRELVM t = sq_newthread(v, 64);
   EXPECT_EQ(sq_getrefcount(t, &h), 1u);
-  sq_pop(v, 1);
   EXPECT_TRUE(sq_release(t, &h) == SQTrue);
   EXPECT_EQ(h._type, OT_NULL);  // reset once it lost all its references
   EXPECT_EQ(g_released, 1);     // nothing else held it
+  sq_pop(v, 1);  // the thread: only now, since popping its last reference frees it
   // releasing a handle without host references changes nothing
   PushCountedUserdata(v);
   sq_getstackobj(v, -1, &h);

@@ -156,6 +156,35 @@ SQInteger blobReadBlob(HSQUIRRELVM v, ScBlob& blob) {
     });
 }
 
+// The methods every text reader has (TextReader and StringReader share them).
+template <class T>
+Bind::Class<T>& withReaderMethods(Bind::Class<T>& cls) {
+    return cls.method(u"close", &ScReader::close)
+        .method(u"isClosed", &ScReader::isClosed)
+        .method(u"isReadable", &ScReader::isReadable)
+        .overload(u"read", &ScReader::readOne)
+        .overload(u"read", &ScReader::read)
+        .method(u"readLine", &ScReader::readLine)
+        .method(u"readAll", &ScReader::readAll)
+        .overload(u"readLines", &ScReader::readAllLines)
+        .overload(u"readLines", &ScReader::readLines);
+}
+
+// The methods every text writer has (TextWriter and StringWriter share them).
+template <class T>
+Bind::Class<T>& withWriterMethods(Bind::Class<T>& cls) {
+    return cls.method(u"close", &ScWriter::close)
+        .method(u"isClosed", &ScWriter::isClosed)
+        .method(u"isWritable", &ScWriter::isWritable)
+        .overload(u"write", &ScWriter::write)
+        .overload(u"write", &ScWriter::writeCount)
+        .overload(u"write", &ScWriter::writeRange)
+        .overload(u"writeLine", &ScWriter::writeLine)
+        .overload(u"writeLine", &ScWriter::writeLineCount)
+        .overload(u"writeLine", &ScWriter::writeLineRange)
+        .method(u"flush", &ScWriter::flush);
+}
+
 }  // namespace
 
 bool IOLibrary::onLoad(HSQUIRRELVM v) {
@@ -221,61 +250,23 @@ bool IOLibrary::onLoad(HSQUIRRELVM v) {
                .overload(u"writeBlob", &ScBinaryWriter::writeBlob)
                .overload(u"writeBlob", &ScBinaryWriter::writeBlobRange)
                .method(u"flush", &ScBinaryWriter::flush));
-    io.add(Bind::Class<ScTextReader>(v, u"TextReader")
+    io.add(withReaderMethods(Bind::Class<ScTextReader>(v, u"TextReader")
                .ctor("s", [files](const std::u16string& path) { return makeTextReader(files, path, 0, 1); })
                .ctor("si", [files](const std::u16string& path, std::int32_t option) { return makeTextReader(files, path, option, 1); })
                .ctor("sii", [files](const std::u16string& path, std::int32_t option, std::int32_t encoding) {
                    return makeTextReader(files, path, option, encoding);
-               })
-               .method(u"close", &ScReader::close)
-               .method(u"isClosed", &ScReader::isClosed)
-               .method(u"isReadable", &ScReader::isReadable)
-               .overload(u"read", &ScReader::readOne)
-               .overload(u"read", &ScReader::read)
-               .method(u"readLine", &ScReader::readLine)
-               .method(u"readAll", &ScReader::readAll)
-               .overload(u"readLines", &ScReader::readAllLines)
-               .overload(u"readLines", &ScReader::readLines));
-    io.add(Bind::Class<ScTextWriter>(v, u"TextWriter")
+               })));
+    io.add(withWriterMethods(Bind::Class<ScTextWriter>(v, u"TextWriter")
                .ctor("s", [files](const std::u16string& path) { return makeTextWriter(files, path, 0, 1); })
                .ctor("si", [files](const std::u16string& path, std::int32_t option) { return makeTextWriter(files, path, option, 1); })
                .ctor("sii", [files](const std::u16string& path, std::int32_t option, std::int32_t encoding) {
                    return makeTextWriter(files, path, option, encoding);
-               })
-               .method(u"close", &ScWriter::close)
-               .method(u"isClosed", &ScWriter::isClosed)
-               .method(u"isWritable", &ScWriter::isWritable)
-               .overload(u"write", &ScWriter::write)
-               .overload(u"write", &ScWriter::writeCount)
-               .overload(u"write", &ScWriter::writeRange)
-               .overload(u"writeLine", &ScWriter::writeLine)
-               .overload(u"writeLine", &ScWriter::writeLineCount)
-               .overload(u"writeLine", &ScWriter::writeLineRange)
-               .method(u"flush", &ScWriter::flush));
-    io.add(Bind::Class<ScStringReader>(v, u"StringReader")
-               .ctor("s", [](const std::u16string& text) { return new ScStringReader(QlIO::createStringReader(text)); })
-               .method(u"close", &ScReader::close)
-               .method(u"isClosed", &ScReader::isClosed)
-               .method(u"isReadable", &ScReader::isReadable)
-               .overload(u"read", &ScReader::readOne)
-               .overload(u"read", &ScReader::read)
-               .method(u"readLine", &ScReader::readLine)
-               .method(u"readAll", &ScReader::readAll)
-               .overload(u"readLines", &ScReader::readAllLines)
-               .overload(u"readLines", &ScReader::readLines));
-    io.add(Bind::Class<ScStringWriter>(v, u"StringWriter")
-               .ctor()
-               .method(u"close", &ScWriter::close)
-               .method(u"isClosed", &ScWriter::isClosed)
-               .method(u"isWritable", &ScWriter::isWritable)
-               .overload(u"write", &ScWriter::write)
-               .overload(u"write", &ScWriter::writeCount)
-               .overload(u"write", &ScWriter::writeRange)
-               .overload(u"writeLine", &ScWriter::writeLine)
-               .overload(u"writeLine", &ScWriter::writeLineCount)
-               .overload(u"writeLine", &ScWriter::writeLineRange)
-               .method(u"flush", &ScWriter::flush)
-               .method(u"getString", &ScStringWriter::getString));
+               })));
+    io.add(withReaderMethods(Bind::Class<ScStringReader>(v, u"StringReader")
+               .ctor("s", [](const std::u16string& text) { return new ScStringReader(QlIO::createStringReader(text)); })));
+    io.add(withWriterMethods(Bind::Class<ScStringWriter>(v, u"StringWriter")
+                                .ctor()
+                                .method(u"getString", &ScStringWriter::getString)));
     io.add(Bind::Class<ScFile>(v, u"File")
                .ctor("s", [files](const std::u16string& path) { return makeFile(files, path); })
                .method(u"exists", &ScFile::exists)

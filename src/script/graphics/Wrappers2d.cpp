@@ -386,24 +386,22 @@ ScCanvas::Box ScCanvas::drawPanelT(SuImage& image, Arg rect, ScTransform2D& tran
     return boundingBox(vertices_);
 }
 
-ScCanvas::Box ScCanvas::drawLinesT(Arg vertices, ScTransform2D& transform, Arg color, Arg blend) {
+ScCanvas::Box ScCanvas::drawPointsT(DrawPoints draw, Arg vertices, ScTransform2D& transform, Arg color, Arg blend) {
     Color c;
     int b;
     if (!readShapeArgs(vertices, color, blend, c, b)) return std::nullopt;
     transformAll(transform, points_);
-    if (!canvas_->drawLines(points_.data(), static_cast<std::uint32_t>(points_.size()), nullptr, b, c))
+    if (!(canvas_.get()->*draw)(points_.data(), static_cast<std::uint32_t>(points_.size()), nullptr, b, c))
         return std::nullopt;
     return boundingBox(points_);
 }
 
+ScCanvas::Box ScCanvas::drawLinesT(Arg vertices, ScTransform2D& transform, Arg color, Arg blend) {
+    return drawPointsT(&QlGraphics::ICanvas::drawLines, vertices, transform, color, blend);
+}
+
 ScCanvas::Box ScCanvas::drawShapeT(Arg vertices, ScTransform2D& transform, Arg color, Arg blend) {
-    Color c;
-    int b;
-    if (!readShapeArgs(vertices, color, blend, c, b)) return std::nullopt;
-    transformAll(transform, points_);
-    if (!canvas_->drawShape(points_.data(), static_cast<std::uint32_t>(points_.size()), nullptr, b, c))
-        return std::nullopt;
-    return boundingBox(points_);
+    return drawPointsT(&QlGraphics::ICanvas::drawShape, vertices, transform, color, blend);
 }
 
 }  // namespace Quillorane

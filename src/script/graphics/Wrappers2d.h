@@ -163,6 +163,10 @@ public:
 private:
     // The points of drawLines/drawShape (and their T forms) with colour and blend read.
     bool readShapeArgs(Arg vertices, Arg color, Arg blend, QlGraphics::Color& c, int& b);
+    // drawLinesT and drawShapeT: the points transformed, drawn with draw, their bounding box.
+    using DrawPoints = bool (QlGraphics::ICanvas::*)(const QlGraphics::Point2d*, std::uint32_t, QlGraphics::IEffect2d*,
+                                                     int, QlGraphics::Color);
+    Box drawPointsT(DrawPoints draw, Arg vertices, ScTransform2D& transform, Arg color, Arg blend);
     // The 54 panel vertices, source, colour, blend and effect read; false for bad data.
     struct Textured {
         std::shared_ptr<QlGraphics::IImage> image;

@@ -1,6 +1,7 @@
 // The binding layer seen from scripts: conversions, classes, constructors, overloads,
 // properties, enumerations and the lifetime of wrappers. Each case runs a script against
 // classes registered here and compares everything it printed.
+#include "CapturedPrint.h"
 #include "script/Binding.h"
 #include "script/ScriptText.h"
 
@@ -19,14 +20,8 @@
 namespace Quillorane {
 namespace {
 
-std::u16string printed;
-
-void capture(HSQUIRRELVM, const SQChar* format, ...) {
-    va_list args;
-    va_start(args, format);
-    printed += sqstd::vformat(format, args);
-    va_end(args);
-}
+using TestSupport::capture;
+using TestSupport::printed;
 
 int alive = 0;  // wrappers of the test classes that exist
 

@@ -1,6 +1,7 @@
 // The Input library over a scripted device state: the native controller class, the prelude's
 // Input.Controller with its recorded configuration, and the shared keyboard, mouse and
 // joystick controllers behind Input.get*Keys. Keys are pressed from here between script runs.
+#include "CapturedPrint.h"
 #include "script/InputLibrary.h"
 
 #include "input/DeviceState.h"
@@ -20,14 +21,8 @@
 namespace Quillorane {
 namespace {
 
-std::u16string printed;
-
-void capture(HSQUIRRELVM, const SQChar* format, ...) {
-    va_list args;
-    va_start(args, format);
-    printed += sqstd::vformat(format, args);
-    va_end(args);
-}
+using TestSupport::capture;
+using TestSupport::printed;
 
 // Stands for the game window: the scripted device state only compares handles.
 const QlInput::WindowHandle kWindow = reinterpret_cast<QlInput::WindowHandle>(std::uintptr_t{0x1000});

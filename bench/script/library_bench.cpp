@@ -1,5 +1,6 @@
 // The cost of the script libraries' hot calls from a script loop: Collision.intersects of two
 // rectangles (beside the same native call) and Math.Random.nextInt, each beside the empty loop.
+#include "ScriptLoop.h"
 #include "collision/Shapes.h"
 #include "script/Binding.h"
 #include "script/CollisionLibrary.h"
@@ -12,21 +13,6 @@
 #include <string>
 
 namespace {
-
-// Runs `setup` once and `body` n times in a script loop; ns per iteration (-1 on failure).
-double timeLoop(HSQUIRRELVM v, const std::u16string& setup, const std::u16string& body, int n) {
-    const std::string count = std::to_string(n);
-    const std::u16string text = setup + u"; local n = " + std::u16string(count.begin(), count.end()) +
-                                u"; local hits = 0; for (local i = 0; i < n; i++) " + body + u";";
-    const SQInteger top = sq_gettop(v);
-    if (!Quillorane::compileText(v, text, u"bench")) return -1;
-    const auto start = std::chrono::steady_clock::now();
-    const bool ok = Quillorane::callWithRoot(v, false);
-    const auto end = std::chrono::steady_clock::now();
-    sq_settop(v, top);
-    if (!ok) return -1;
-    return std::chrono::duration<double, std::nano>(end - start).count() / n;
-}
 
 double nativeIntersects(int n) {
     auto a = QlCollision::createRectangle(0, 0, 10, 10), b = QlCollision::createRectangle(5, 5, 20, 20);
@@ -55,13 +41,13 @@ int main() {
     const std::u16string rects = u"local a = Collision.Rectangle(0, 0, 10, 10), b = Collision.Rectangle(5, 5, 20, 20)";
     const std::u16string random = u"local r = Math.Random(1)";
     constexpr int n = 2'000'000;
-    timeLoop(v, rects, u"hits += Collision.intersects(a, b)", n / 10);  // warm-up
+    QlBench::timeScriptLoop(v, rects, u"hits += Collision.intersects(a, b)", n / 10);  // warm-up
     double best[5] = {1e9, 1e9, 1e9, 1e9, 1e9};
     for (int round = 0; round < 5; ++round) {
-        best[0] = std::min(best[0], timeLoop(v, rects, u"hits += Collision.intersects(a, b)", n));
-        best[1] = std::min(best[1], timeLoop(v, random, u"hits += r.nextInt(0, 99)", n));
-        best[2] = std::min(best[2], timeLoop(v, random, u"hits += r.nextInt()", n));
-        best[3] = std::min(best[3], timeLoop(v, rects, u"hits += 1", n));
+        best[0] = std::min(best[0], QlBench::timeScriptLoop(v, rects, u"hits += Collision.intersects(a, b)", n));
+        best[1] = std::min(best[1], QlBench::timeScriptLoop(v, random, u"hits += r.nextInt(0, 99)", n));
+        best[2] = std::min(best[2], QlBench::timeScriptLoop(v, random, u"hits += r.nextInt()", n));
+        best[3] = std::min(best[3], QlBench::timeScriptLoop(v, rects, u"hits += 1", n));
         best[4] = std::min(best[4], nativeIntersects(n * 10));
     }
     std::printf("Collision.intersects(rect, rect): %6.1f ns per loop iteration\n", best[0]);

@@ -380,26 +380,18 @@ private:
         }
     }
 
-    static const char* typeName(const HSQOBJECT& o) {
-        switch (o._type) {
-        case OT_NULL: return "null";
-        case OT_INTEGER: return "integer";
-        case OT_FLOAT: return "float";
-        case OT_BOOL: return "bool";
-        case OT_STRING: return "string";
-        case OT_TABLE: return "table";
-        case OT_ARRAY: return "array";
-        case OT_USERDATA: return "userdata";
-        case OT_CLOSURE: return "function";
-        case OT_NATIVECLOSURE: return "function";
-        case OT_GENERATOR: return "generator";
-        case OT_USERPOINTER: return "userpointer";
-        case OT_THREAD: return "thread";
-        case OT_CLASS: return "class";
-        case OT_INSTANCE: return "instance";
-        case OT_WEAKREF: return "weakref";
-        default: return "other";
+    // The value's type as the script's typeof names it.
+    std::string typeName(const HSQOBJECT& o) {
+        const SQInteger top = sq_gettop(v_);
+        sq_pushobject(v_, o);
+        std::string out = "other";
+        if (SQ_SUCCEEDED(sq_typeof(v_, -1))) {
+            const SQChar* s = nullptr;
+            sq_getstring(v_, -1, &s);
+            out = sqstd::toUtf8(s);
         }
+        sq_settop(v_, top);
+        return out;
     }
 
     // A plain value as source text; other values by their type (arrays with their length,

@@ -26,6 +26,9 @@ namespace Quillorane {
 class SuImage : public Bound {
 public:
     virtual std::shared_ptr<QlGraphics::IImage> getImage() const = 0;
+    // The same image without taking a reference, valid while the wrapper lives: drawing calls
+    // use it, so a draw costs no reference counting.
+    virtual QlGraphics::IImage* peekImage() const = 0;
 };
 
 // Fonts made from a face name or from a bitmap-font image.

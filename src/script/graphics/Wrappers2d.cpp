@@ -155,7 +155,7 @@ bool ScCanvas::clear(Arg color) {
 
 bool ScCanvas::drawImage(SuImage& image, Arg dest, Arg source, Arg rotation, Arg color, Arg blend, Arg effect) {
     if (!canvas_) return false;
-    const auto img = image.getImage();
+    IImage* img = image.peekImage();
     if (!img) return false;
     Destination d;
     if (!readDestination(dest, d)) return false;
@@ -169,7 +169,7 @@ bool ScCanvas::drawImage(SuImage& image, Arg dest, Arg source, Arg rotation, Arg
     if (!blend.isNull() && !readBlend(blend, b)) return false;
     std::shared_ptr<IEffect2d> e;
     if (!readEffect(effect, e)) return false;
-    return canvas_->drawImage(img.get(), d, s, r, e.get(), b, c);
+    return canvas_->drawImage(img, d, s, r, e.get(), b, c);
 }
 
 bool ScCanvas::readTextured(Arg source, Arg color, Arg blend, Arg effect, Textured& out) {
@@ -181,14 +181,14 @@ bool ScCanvas::readTextured(Arg source, Arg color, Arg blend, Arg effect, Textur
 }
 
 bool ScCanvas::drawTextured(const Textured& t, int primitive) {
-    return canvas_->drawPolygon(t.image.get(), primitive, vertices_.data(), static_cast<std::uint32_t>(vertices_.size()),
+    return canvas_->drawPolygon(t.image, primitive, vertices_.data(), static_cast<std::uint32_t>(vertices_.size()),
                                 t.source, t.effect.get(), t.blend, t.color);
 }
 
 bool ScCanvas::drawImageEx(SuImage& image, Arg vertices, Arg source, Arg color, Arg blend, Arg effect) {
     if (!canvas_) return false;
     Textured t;
-    t.image = image.getImage();
+    t.image = image.peekImage();
     if (!t.image || !readTexturedVertices(vertices, vertices_)) return false;
     if (!readTextured(source, color, blend, effect, t)) return false;
     return drawTextured(t, Primitive::TriangleFan);
@@ -226,7 +226,7 @@ bool ScCanvas::panelVertices(const Rect& dest, const Rect& source) {
 bool ScCanvas::drawPanel(SuImage& image, Arg rect, Arg source, Arg rotation, Arg color, Arg blend, Arg effect) {
     if (!canvas_) return false;
     Textured t;
-    t.image = image.getImage();
+    t.image = image.peekImage();
     Rect dest;
     if (!t.image || !readRect(rect, dest)) return false;
     Rect s{0, 0, t.image->getWidth(), t.image->getHeight()};
@@ -359,7 +359,7 @@ ScCanvas::Box ScCanvas::drawImageT(SuImage& image, Arg rect, ScTransform2D& tran
                                    Arg blend, Arg effect) {
     if (!canvas_) return std::nullopt;
     Textured t;
-    t.image = image.getImage();
+    t.image = image.peekImage();
     Rect d;
     if (!t.image || !readRect(rect, d)) return std::nullopt;
     if (!readTextured(source, color, blend, effect, t)) return std::nullopt;
@@ -376,7 +376,7 @@ ScCanvas::Box ScCanvas::drawPanelT(SuImage& image, Arg rect, ScTransform2D& tran
                                    Arg blend, Arg effect) {
     if (!canvas_) return std::nullopt;
     Textured t;
-    t.image = image.getImage();
+    t.image = image.peekImage();
     Rect d;
     if (!t.image || !readRect(rect, d)) return std::nullopt;
     if (!readTextured(source, color, blend, effect, t)) return std::nullopt;

@@ -19,6 +19,7 @@ class ScImage : public SuImage {
 public:
     explicit ScImage(std::shared_ptr<QlGraphics::IImage> image) : image_(std::move(image)) {}
     std::shared_ptr<QlGraphics::IImage> getImage() const override { return image_; }
+    QlGraphics::IImage* peekImage() const override { return image_.get(); }
     int getWidth() const { return image_ ? image_->getWidth() : 0; }
     int getHeight() const { return image_ ? image_->getHeight() : 0; }
 
@@ -134,6 +135,7 @@ public:
     static ScCanvas* create(int width, int height);
 
     std::shared_ptr<QlGraphics::IImage> getImage() const override { return canvas_; }
+    QlGraphics::IImage* peekImage() const override { return canvas_.get(); }
     const std::shared_ptr<QlGraphics::ICanvas>& canvas() const { return canvas_; }
     void setCanvas(std::shared_ptr<QlGraphics::ICanvas> canvas) { canvas_ = std::move(canvas); }
 
@@ -169,7 +171,7 @@ private:
     Box drawPointsT(DrawPoints draw, Arg vertices, ScTransform2D& transform, Arg color, Arg blend);
     // The 54 panel vertices, source, colour, blend and effect read; false for bad data.
     struct Textured {
-        std::shared_ptr<QlGraphics::IImage> image;
+        QlGraphics::IImage* image = nullptr;  // held by the wrapper drawn
         QlGraphics::Rect source;
         QlGraphics::Color color = QlGraphics::kWhite;
         int blend = QlGraphics::BlendMode::Alpha;

@@ -64,6 +64,7 @@ class ScVideo : public SuImage {
 public:
     explicit ScVideo(std::shared_ptr<QlGraphics::IVideo> v) : video(std::move(v)) {}
     std::shared_ptr<QlGraphics::IImage> getImage() const override { return video; }
+    QlGraphics::IImage* peekImage() const override { return video.get(); }
     std::shared_ptr<QlGraphics::IVideo> video;
 };
 
